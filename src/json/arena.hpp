@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace obrelix::json {
+
+// Bump allocator owning every block of one document. Values are trivially
+// destructible, so a document is freed by dropping its arena: no per-node
+// delete, no per-string allocation. Blocks are not zeroed, so pages are only
+// touched when something is written into them.
+class Arena {
+ public:
+  // `first_block` sizes the first block; later blocks double up to 1 MiB.
+  explicit Arena(std::size_t first_block = 4096) noexcept
+      : next_block_(first_block < 256 ? 256 : first_block) {}
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+  Arena(Arena&&) noexcept = default;
+  Arena& operator=(Arena&&) noexcept = default;
+  ~Arena() = default;
+
+  // Storage for `size` bytes aligned to `align` (a power of two, at most 16).
+  // Never null, also for size 0. Throws std::bad_alloc when memory runs out.
+  [[nodiscard]] void* allocate(std::size_t size, std::size_t align) {
+    const auto cursor = reinterpret_cast<std::uintptr_t>(cursor_);
+    const auto aligned = (cursor + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1);
+    if (cursor_ != nullptr && size <= reinterpret_cast<std::uintptr_t>(end_) - aligned &&
+        aligned <= reinterpret_cast<std::uintptr_t>(end_)) {
+      cursor_ = reinterpret_cast<std::byte*>(aligned + size);
+      return reinterpret_cast<void*>(aligned);
+    }
+    return allocate_slow(size, align);
+  }
+
+  template <class T>
+  [[nodiscard]] T* allocate_array(std::size_t count) {
+    return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
+  }
+
+  // Bytes obtained from the system so far (for sizing a copy's arena).
+  [[nodiscard]] std::size_t bytes_reserved() const noexcept { return reserved_; }
+
+ private:
+  void* allocate_slow(std::size_t size, std::size_t align);
+
+  std::vector<std::unique_ptr<std::byte[]>> blocks_;
+  std::byte* cursor_ = nullptr;
+  std::byte* end_ = nullptr;
+  std::size_t next_block_;
+  std::size_t reserved_ = 0;
+};
+
+}  // namespace obrelix::json

@@ -1,0 +1,269 @@
+#include "json/value.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace obrelix::json {
+
+const JsonObject JsonObject::empty_object{};
+
+int compare_keys(std::string_view a, std::string_view b) noexcept {
+  const std::size_t common = std::min(a.size(), b.size());
+  if (common != 0) {
+    // memcmp compares as unsigned char, which is the byte order keys sort in.
+    const int order = std::memcmp(a.data(), b.data(), common);
+    if (order != 0) return order;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+namespace {
+
+const char* copy_text(Arena& arena, std::string_view text) {
+  char* bytes = arena.allocate_array<char>(text.size());
+  if (!text.empty()) std::memcpy(bytes, text.data(), text.size());
+  return bytes;
+}
+
+int height(const MemberNode* node) noexcept { return node == nullptr ? 0 : node->height; }
+
+void update_height(MemberNode* node) noexcept {
+  node->height = static_cast<std::uint8_t>(
+      1 + std::max(height(node->child[0]), height(node->child[1])));
+}
+
+// Lifts the child on side 1 - `side` above `node`; side 0 rotates left.
+MemberNode* rotate(MemberNode* node, int side) noexcept {
+  MemberNode* risen = node->child[1 - side];
+  node->child[1 - side] = risen->child[side];
+  risen->child[side] = node;
+  update_height(node);
+  update_height(risen);
+  return risen;
+}
+
+MemberNode* rebalance(MemberNode* node) noexcept {
+  update_height(node);
+  const int balance = height(node->child[0]) - height(node->child[1]);
+  if (balance > 1) {
+    if (height(node->child[0]->child[0]) < height(node->child[0]->child[1])) {
+      node->child[0] = rotate(node->child[0], 0);
+    }
+    return rotate(node, 1);
+  }
+  if (balance < -1) {
+    if (height(node->child[1]->child[1]) < height(node->child[1]->child[0])) {
+      node->child[1] = rotate(node->child[1], 1);
+    }
+    return rotate(node, 0);
+  }
+  return node;
+}
+
+struct Insertion {
+  Arena& arena;
+  std::string_view key;
+  bool copy_key;
+  JsonValue value;
+  std::optional<JsonValue> previous;
+  bool added = false;
+
+  MemberNode* insert(MemberNode* node) {
+    if (node == nullptr) {
+      const char* stored_key = copy_key ? copy_text(arena, key) : key.data();
+      void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
+      added = true;
+      return new (place) MemberNode{std::move(value), stored_key,
+                                    static_cast<std::uint32_t>(key.size()), 1, {nullptr, nullptr}};
+    }
+    const int order = compare_keys(key, node->key_text());
+    if (order == 0) {
+      previous.emplace(std::move(node->value));
+      node->value = std::move(value);
+      return node;
+    }
+    const int side = order > 0 ? 1 : 0;
+    node->child[side] = insert(node->child[side]);
+    // Replacing in place changes no shape; only an added node can unbalance.
+    return added ? rebalance(node) : node;
+  }
+};
+
+MemberNode* copy_tree(const MemberNode* node, Arena& arena) {
+  if (node == nullptr) return nullptr;
+  void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
+  auto* copy = new (place) MemberNode{node->value.deep_copy(arena),
+                                      copy_text(arena, node->key_text()),
+                                      node->key_length,
+                                      node->height,
+                                      {nullptr, nullptr}};
+  copy->child[0] = copy_tree(node->child[0], arena);
+  copy->child[1] = copy_tree(node->child[1], arena);
+  return copy;
+}
+
+}  // namespace
+
+const JsonValue* JsonObject::find(std::string_view key) const noexcept {
+  const MemberNode* node = root_;
+  while (node != nullptr) {
+    const int order = compare_keys(key, node->key_text());
+    if (order == 0) return &node->value;
+    node = node->child[order > 0 ? 1 : 0];
+  }
+  return nullptr;
+}
+
+std::optional<JsonValue> JsonObject::set(Arena& arena, std::string_view key, JsonValue value) {
+  return set_member_node(arena, key, true, std::move(value));
+}
+
+std::optional<JsonValue> JsonObject::set_member_node(Arena& arena, std::string_view key,
+                                                     bool copy_key, JsonValue value) {
+  Insertion insertion{arena, key, copy_key, std::move(value), std::nullopt};
+  root_ = insertion.insert(root_);
+  if (insertion.added) ++size_;
+  return std::move(insertion.previous);
+}
+
+JsonObject* JsonObject::deep_copy(Arena& arena) const {
+  void* place = arena.allocate(sizeof(JsonObject), alignof(JsonObject));
+  auto* copy = new (place) JsonObject{};
+  copy->root_ = copy_tree(root_, arena);
+  copy->size_ = size_;
+  return copy;
+}
+
+JsonValue JsonValue::make_string(Arena& arena, std::string_view text) {
+  return adopt_string({copy_text(arena, text), text.size()});
+}
+
+JsonValue JsonValue::make_array(Arena& arena, std::span<JsonValue> elements) {
+  JsonValue array{JsonKind::array};
+  if (elements.empty()) return array;
+  JsonValue* storage = arena.allocate_array<JsonValue>(elements.size());
+  std::memcpy(static_cast<void*>(storage), elements.data(), elements.size_bytes());
+  array.payload_.elements = storage;
+  array.length_ = static_cast<std::uint32_t>(elements.size());
+  return array;
+}
+
+void JsonValue::append(Arena& arena, JsonValue element) {
+  if (kind_ != JsonKind::array) return;
+  const std::uint32_t capacity =
+      growable_ ? std::max<std::uint32_t>(4, std::bit_ceil(length_)) : length_;
+  if (length_ == capacity) {
+    const std::uint32_t grown = std::max<std::uint32_t>(4, std::bit_ceil(length_ + 1));
+    JsonValue* storage = arena.allocate_array<JsonValue>(grown);
+    if (length_ != 0) {
+      std::memcpy(static_cast<void*>(storage), payload_.elements, length_ * sizeof(JsonValue));
+    }
+    payload_.elements = storage;
+    growable_ = true;
+  }
+  new (&payload_.elements[length_]) JsonValue(std::move(element));
+  ++length_;
+}
+
+const JsonValue* JsonValue::find_member(std::string_view key) const noexcept {
+  if (kind_ != JsonKind::object || payload_.object == nullptr) return nullptr;
+  return payload_.object->find(key);
+}
+
+JsonObject* JsonValue::object_for_setting(Arena& arena) {
+  if (kind_ != JsonKind::object) return nullptr;
+  if (payload_.object == nullptr) {
+    payload_.object = new (arena.allocate(sizeof(JsonObject), alignof(JsonObject))) JsonObject{};
+  }
+  return payload_.object;
+}
+
+std::optional<JsonValue> JsonValue::set_member(Arena& arena, std::string_view key,
+                                               JsonValue value) {
+  JsonObject* object = object_for_setting(arena);
+  if (object == nullptr) return std::nullopt;
+  return object->set_member_node(arena, key, true, std::move(value));
+}
+
+std::optional<JsonValue> JsonValue::set_member_adopting_key(Arena& arena, std::string_view key,
+                                                            JsonValue value) {
+  JsonObject* object = object_for_setting(arena);
+  if (object == nullptr) return std::nullopt;
+  return object->set_member_node(arena, key, false, std::move(value));
+}
+
+JsonValue JsonValue::deep_copy(Arena& arena) const {
+  JsonValue copy{kind_};
+  copy.number_kind_ = number_kind_;
+  switch (kind_) {
+    case JsonKind::null:
+    case JsonKind::boolean:
+    case JsonKind::number:
+      copy.payload_.bits = payload_.bits;
+      break;
+    case JsonKind::string:
+      copy.length_ = length_;
+      copy.payload_.text = copy_text(arena, string_text());
+      break;
+    case JsonKind::array:
+      copy.length_ = length_;
+      if (length_ != 0) {
+        copy.payload_.elements = arena.allocate_array<JsonValue>(length_);
+        for (std::uint32_t i = 0; i < length_; ++i) {
+          new (&copy.payload_.elements[i]) JsonValue(payload_.elements[i].deep_copy(arena));
+        }
+      }
+      break;
+    case JsonKind::object:
+      copy.payload_.object =
+          payload_.object == nullptr ? nullptr : payload_.object->deep_copy(arena);
+      break;
+  }
+  return copy;
+}
+
+bool operator==(const JsonValue& a, const JsonValue& b) {
+  if (a.kind_ != b.kind_) return false;
+  switch (a.kind_) {
+    case JsonKind::null:
+      return true;
+    case JsonKind::boolean:
+      return a.boolean() == b.boolean();
+    case JsonKind::number:
+      return a.number() == b.number();
+    case JsonKind::string:
+      return a.string_text() == b.string_text();
+    case JsonKind::array:
+      return std::ranges::equal(a.elements(), b.elements());
+    case JsonKind::object:
+      break;
+  }
+  const JsonObject& left = a.object();
+  const JsonObject& right = b.object();
+  if (left.size() != right.size()) return false;
+  std::vector<std::pair<std::string_view, const JsonValue*>> members;
+  members.reserve(left.size());
+  left.for_each([&](std::string_view key, const JsonValue& value) {
+    members.emplace_back(key, &value);
+  });
+  std::size_t index = 0;
+  bool equal = true;
+  right.for_each([&](std::string_view key, const JsonValue& value) {
+    equal = equal && members[index].first == key && *members[index].second == value;
+    ++index;
+  });
+  return equal;
+}
+
+JsonDocument JsonDocument::deep_copy() const {
+  // The copy needs no more than the source used, and untouched arena bytes
+  // cost no pages, so one block of that size serves it.
+  JsonDocument copy(arena_.bytes_reserved());
+  copy.root_ = root_.deep_copy(copy.arena_);
+  return copy;
+}
+
+}  // namespace obrelix::json
