@@ -31,3 +31,7 @@ for preset in release sanitize; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+
+# --- fuzzing (replay of the committed corpus and a short bounded run)
+
+# --- Windows build and its tests under Wine
