@@ -15,6 +15,12 @@ namespace obrelix::files {
 // A verbatim (`\\?\`) directory is rebuilt from its components.
 [[nodiscard]] std::string windows_join_path(std::string_view directory, std::string_view name);
 
+// A verbatim (`\\?\`) path rebuilt from its components as windows_join_path
+// rebuilds a directory, so repeated and trailing `\` collapse: Windows takes
+// verbatim text literally and refuses empty names in it. Other paths come
+// back unchanged.
+[[nodiscard]] std::string windows_collapse_verbatim(std::string_view path);
+
 // The text before the last name, without trailing separators and skipped `.`
 // names; nothing when the last component is a prefix or root, or for "".
 [[nodiscard]] std::optional<std::string_view> windows_parent_path(std::string_view path);

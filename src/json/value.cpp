@@ -92,6 +92,35 @@ struct Insertion {
   }
 };
 
+// A balanced tree of the sorted, unique members `order` picks out of
+// `members`: the middle one at the root.
+MemberNode* build_tree(Arena& arena, std::span<JsonMember> members,
+                       std::span<const std::uint32_t> order) {
+  if (order.empty()) return nullptr;
+  const std::size_t middle = order.size() / 2;
+  MemberNode* left = build_tree(arena, members, order.first(middle));
+  MemberNode* right = build_tree(arena, members, order.subspan(middle + 1));
+  JsonMember& member = members[order[middle]];
+  void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
+  // Splitting at the middle makes the height of n nodes the bit width of n.
+  const auto height = static_cast<std::uint8_t>(std::bit_width(order.size()));
+  return new (place) MemberNode{std::move(member.value), member.key.data(),
+                                static_cast<std::uint32_t>(member.key.size()), height,
+                                {left, right}};
+}
+
+// The first eight bytes of a key as a big-endian number, zero-padded: where
+// two prefixes differ they order the keys as compare_keys does, so most
+// comparisons need no memcmp.
+std::uint64_t key_prefix(std::string_view key) noexcept {
+  std::uint64_t prefix = 0;
+  const std::size_t count = std::min<std::size_t>(key.size(), 8);
+  for (std::size_t i = 0; i < count; ++i) {
+    prefix |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
+  }
+  return prefix;
+}
+
 MemberNode* copy_tree(const MemberNode* node, Arena& arena) {
   if (node == nullptr) return nullptr;
   void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
@@ -139,6 +168,59 @@ JsonObject* JsonObject::deep_copy(Arena& arena) const {
 
 JsonValue JsonValue::make_string(Arena& arena, std::string_view text) {
   return adopt_string({copy_text(arena, text), text.size()});
+}
+
+JsonValue JsonValue::make_object(Arena& arena, std::span<JsonMember> members) {
+  JsonValue object{JsonKind::object};
+  if (members.empty()) return object;
+  // Member indices in key order, equal keys in input order (the sort is
+  // stable), so the last of equal keys is the one kept.
+  constexpr std::size_t small = 32;
+  std::uint32_t small_order[small];
+  std::vector<std::uint32_t> large_order;
+  if (members.size() > small) large_order.resize(members.size());
+  const std::span<std::uint32_t> order = members.size() <= small
+                                             ? std::span<std::uint32_t>(small_order, members.size())
+                                             : std::span<std::uint32_t>(large_order);
+  if (members.size() <= small) {
+    // Small objects, the usual ones: insertion sort on key prefixes kept
+    // beside the indices, which passes input that is sorted already with one
+    // comparison per member.
+    struct Entry {
+      std::uint64_t prefix;
+      std::uint32_t index;
+    };
+    Entry entries[small];
+    const auto before = [&](const Entry& a, const Entry& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      return compare_keys(members[a.index].key, members[b.index].key) < 0;
+    };
+    for (std::size_t i = 0; i < members.size(); ++i) {
+      const Entry moving{key_prefix(members[i].key), static_cast<std::uint32_t>(i)};
+      std::size_t j = i;
+      for (; j > 0 && before(moving, entries[j - 1]); --j) entries[j] = entries[j - 1];
+      entries[j] = moving;
+    }
+    for (std::size_t i = 0; i < members.size(); ++i) order[i] = entries[i].index;
+  } else {
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return compare_keys(members[a].key, members[b].key) < 0;
+    });
+  }
+  std::size_t unique = 0;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (unique != 0 && members[order[unique - 1]].key == members[order[i]].key) {
+      order[unique - 1] = order[i];
+    } else {
+      order[unique++] = order[i];
+    }
+  }
+  auto* tree = new (arena.allocate(sizeof(JsonObject), alignof(JsonObject))) JsonObject{};
+  tree->root_ = build_tree(arena, members, order.first(unique));
+  tree->size_ = unique;
+  object.payload_.object = tree;
+  return object;
 }
 
 JsonValue JsonValue::make_array(Arena& arena, std::span<JsonValue> elements) {

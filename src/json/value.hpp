@@ -56,6 +56,7 @@ class JsonNumber {
 
 class JsonObject;
 struct MemberNode;
+struct JsonMember;
 
 // One JSON value. Scalars live inside it; strings, elements and members live in
 // the arena of the document that owns the value, and go with that arena.
@@ -99,6 +100,11 @@ class JsonValue {
   // size comes from `arena`.
   static JsonValue make_array(Arena& arena, std::span<JsonValue> elements);
   static constexpr JsonValue make_object() noexcept { return JsonValue{JsonKind::object}; }
+  // An object holding `members` as if set one by one in the given order (a
+  // repeated key keeps its last value). Keys must already live in `arena`;
+  // the values are moved out of `members`. The members are sorted, not
+  // inserted one at a time, and the tree is built balanced.
+  static JsonValue make_object(Arena& arena, std::span<JsonMember> members);
 
   [[nodiscard]] constexpr JsonKind kind() const noexcept { return kind_; }
   [[nodiscard]] bool is_null() const noexcept { return kind_ == JsonKind::null; }
@@ -189,6 +195,11 @@ class JsonObject {
 
   MemberNode* root_ = nullptr;
   std::size_t size_ = 0;
+};
+
+struct JsonMember {
+  std::string_view key;
+  JsonValue value;
 };
 
 struct MemberNode {

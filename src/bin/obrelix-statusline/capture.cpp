@@ -1,0 +1,74 @@
+#include "bin/obrelix-statusline/capture.hpp"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "bin/obrelix-statusline/session_id.hpp"
+#include "bin/obrelix-statusline/timestamp.hpp"
+#include "files/directory.hpp"
+#include "files/publish.hpp"
+#include "json/byte_buffer.hpp"
+#include "json/intake.hpp"
+#include "json/reader.hpp"
+#include "json/value.hpp"
+#include "json/writer.hpp"
+
+namespace obrelix::capture {
+namespace {
+
+constexpr std::size_t snapshot_first_capacity = 128;
+
+struct Capture {
+  json::JsonDocument document;
+  std::string session_id;
+};
+
+// The document and its identifier, when the input is an object with a string
+// `session_id`. The input buffer goes when this returns: the document holds
+// copies of its strings.
+std::optional<Capture> read_document(platform::Platform& platform) {
+  json::ParseResult parsed = [&] {
+    const json::ByteBuffer input = json::read_standard_input(platform);
+    return json::parse_json(input.view());
+  }();
+  if (!parsed.ok()) return std::nullopt;
+  const json::JsonValue* id = parsed.document().root().find_member("session_id");
+  if (id == nullptr || id->kind() != json::JsonKind::string) return std::nullopt;
+  std::string session_id(id->string_text());
+  return Capture{std::move(parsed.document()), std::move(session_id)};
+}
+
+}  // namespace
+
+void run_capture(platform::Platform& platform) {
+  std::optional<Capture> capture = read_document(platform);
+  // Read on every run, whatever the input gave.
+  const platform::EnvRead directory = platform.read_environment(context_dir_variable);
+  if (!capture.has_value() || directory.outcome != platform::EnvOutcome::text) return;
+  const std::string_view session_id = capture->session_id;
+  // Before any file-system call: the identifier becomes a file name.
+  if (!is_valid_session_id(session_id)) return;
+  if (!files::make_directory_tree(platform, directory.text).ok()) return;
+
+  json::ByteBuffer snapshot_text(snapshot_first_capacity);
+  {
+    json::JsonDocument snapshot = capture->document.deep_copy();
+    capture->document = json::JsonDocument{};  // peak memory: one document at a time
+    json::Arena& arena = snapshot.arena();
+    json::JsonValue& root = snapshot.root();
+    static_cast<void>(
+        root.set_member(arena, "session_id", json::JsonValue::make_string(arena, session_id)));
+    const std::string timestamp = utc_timestamp(platform.read_clock());
+    static_cast<void>(
+        root.set_member(arena, "timestamp", json::JsonValue::make_string(arena, timestamp)));
+    json::serialize_compact(root, snapshot_text);
+  }
+
+  const std::string context_name = context_file_name(session_id);
+  const std::string temporary_name = temporary_file_name(session_id, platform.process_id());
+  files::publish_context_file(platform, directory.text, context_name, temporary_name,
+                              snapshot_text.bytes());
+}
+
+}  // namespace obrelix::capture
