@@ -118,7 +118,7 @@ bool starts_with(std::u16string_view units, std::u16string_view prefix) noexcept
 
 // Texts Windows takes as they are: verbatim and NT-namespace forms, the
 // empty text, and classic-length absolute paths with a drive or two leading
-// separators. `count` excludes the terminator.
+// separators. `units` is without the terminator.
 bool passes_unchanged(std::u16string_view units) noexcept {
   if (starts_with(units, uR"(\\?\)") || starts_with(units, uR"(\??\)")) return true;
   if (units.empty()) return true;
