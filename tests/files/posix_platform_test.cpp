@@ -126,6 +126,13 @@ TEST_F(PosixPlatformTest, WriteTemporaryFileRefusesPlantedEntries) {
     EXPECT_FALSE(status.ok());
     EXPECT_EQ(read_file(at("victim")), "precious");
   }
+  // A regular file planted by another user is not taken over either.
+  if (geteuid() == 0) {
+    write_file(at("foreign"), "planted");
+    ASSERT_EQ(chown(at("foreign").c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform_.write_temporary_file(at("foreign"), bytes_of("attack")).ok());
+    EXPECT_EQ(read_file(at("foreign")), "planted");
+  }
   // What was planted is removed as the name itself, never through it.
   EXPECT_TRUE(platform_.delete_file(at("symlink")).ok());
   EXPECT_TRUE(platform_.delete_file(at("hardlink")).ok());
