@@ -32,17 +32,10 @@ for preset in release sanitize; do
   ctest --preset "$preset" -j2
 done
 
-# --- fuzzing (replay of the committed corpus and a short bounded run)
+# --- fuzzing (replay of the committed corpus and a short bounded run per target)
 echo "== fuzz"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target reader_fuzzer
-fuzzer=build/fuzz/fuzz/reader_fuzzer
-# Replay: every committed input once, each a past finding or a seed.
-"$fuzzer" fuzz/corpus/reader/*
-# A bounded run on a scratch copy, so the committed corpus stays as it is;
-# crash inputs are kept under build/fuzz/artifacts/.
-fuzz_work=$(mktemp -d)
-cp fuzz/corpus/reader/* "$fuzz_work"/
+cmake --build --preset fuzz --target reader_fuzzer capture_fuzzer
 fuzz_seeds=()
 json_suite=../shared/testdata/json-test-suite/test_parsing
 if [[ -d $json_suite ]]; then
@@ -51,14 +44,23 @@ else
   echo "JSON conformance suite not found at $json_suite: fuzzing from our own corpus only"
 fi
 mkdir -p build/fuzz/artifacts
-fuzz_status=0
-"$fuzzer" -dict=fuzz/json.dict -max_total_time=60 -timeout=10 \
-  -artifact_prefix=build/fuzz/artifacts/ "$fuzz_work" "${fuzz_seeds[@]}" || fuzz_status=$?
-rm -rf "$fuzz_work"
-if ((fuzz_status != 0)); then
-  echo "reader fuzzer failed; the input is in build/fuzz/artifacts/" >&2
-  exit 1
-fi
+for target in reader capture; do
+  fuzzer=build/fuzz/fuzz/${target}_fuzzer
+  # Replay: every committed input once, each a past finding or a seed.
+  "$fuzzer" fuzz/corpus/$target/*
+  # A bounded run on a scratch copy, so the committed corpus stays as it is;
+  # crash inputs are kept under build/fuzz/artifacts/.
+  fuzz_work=$(mktemp -d)
+  cp fuzz/corpus/$target/* "$fuzz_work"/
+  fuzz_status=0
+  "$fuzzer" -dict=fuzz/json.dict -max_total_time=60 -timeout=10 \
+    -artifact_prefix=build/fuzz/artifacts/$target- "$fuzz_work" "${fuzz_seeds[@]}" || fuzz_status=$?
+  rm -rf "$fuzz_work"
+  if ((fuzz_status != 0)); then
+    echo "$target fuzzer failed; the input is in build/fuzz/artifacts/" >&2
+    exit 1
+  fi
+done
 
 # --- Windows build and its tests under Wine
 echo "== windows"
