@@ -106,3 +106,4 @@ windows_e2e=(
 )
 env "${windows_e2e[@]}" build/release/tests/e2e_tests --gtest_brief=1
 env "${windows_e2e[@]}" build/release/tests/windows_e2e_tests --gtest_brief=1
+env "${windows_e2e[@]}" build/release/tests/hostile_input_tests --gtest_brief=1
