@@ -28,26 +28,6 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t limit = 1'048'576;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void write_file(const fs::path& path, std::string_view content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-// Entry names of a directory, sorted, with "/" after directories.
-std::vector<std::string> listing(const fs::path& directory) {
-  std::set<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
-  }
-  return {names.begin(), names.end()};
-}
-
 std::string utc_now() {
   // The precise clock, as the program reads it; time() may lag behind.
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());

@@ -33,13 +33,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t limit = 1'048'576;
 constexpr std::string_view raw_text_key = "$obrelix::statusline::raw_json";
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 std::string json_string(std::string_view text) {
   std::string quoted = "\"";
   for (const char c : text) {

@@ -31,17 +31,6 @@ constexpr uid_t unprivileged = 65534;
 constexpr const char* wrapper_variable = "OBRELIX_E2E_WRAPPER";
 constexpr const char* plant_variable = "OBRELIX_HOSTILE_PLANT";
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void write_file(const fs::path& path, std::string_view content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
 std::vector<std::string> listing(const fs::path& directory) {
   std::set<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {

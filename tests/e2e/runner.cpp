@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -28,13 +29,6 @@ constexpr std::string_view variable = "OBRELIX_CONTEXT_DIR";
 // Generous: a Windows build runs under a loader that starts slowly.
 constexpr auto run_timeout = std::chrono::seconds(120);
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 void check(int result, const char* what) {
   if (result != 0) throw std::runtime_error(std::string(what) + ": " + std::strerror(result));
 }
@@ -50,6 +44,27 @@ void occupy_standard_descriptors() {
 }
 
 }  // namespace
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void write_file(const std::filesystem::path& path, std::string_view content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Entry names of a directory, sorted, with "/" after directories.
+std::vector<std::string> listing(const std::filesystem::path& directory) {
+  std::set<std::string> names;
+  for (const std::filesystem::directory_entry& entry :
+       std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+  }
+  return {names.begin(), names.end()};
+}
 
 ProgramRunner::ProgramRunner() {
   occupy_standard_descriptors();

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace obrelix::e2e {
@@ -80,5 +81,11 @@ class ProgramRunner {
   std::vector<std::string> command_;
   bool windows_paths_ = false;
 };
+
+// Whole-file helpers for the tests' own fixtures.
+std::string read_file(const std::filesystem::path& path);
+void write_file(const std::filesystem::path& path, std::string_view content);
+// Entry names of a directory, sorted, with "/" after directories.
+std::vector<std::string> listing(const std::filesystem::path& directory);
 
 }  // namespace obrelix::e2e

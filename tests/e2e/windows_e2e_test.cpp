@@ -32,13 +32,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t limit = 1'048'576;
 constexpr std::string_view raw_text_key = "$obrelix::statusline::raw_json";
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 std::vector<std::string> listing(const fs::path& directory) {
   std::set<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
