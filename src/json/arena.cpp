@@ -24,6 +24,7 @@ void* Arena::allocate_slow(std::size_t size, std::size_t align) {
   next_block_ = std::min(next_block_ * 2, largest_block);
   cursor_ = blocks_.back().get();
   end_ = cursor_ + block;
+  in_lent_ = false;
   return allocate(size, align);
 }
 

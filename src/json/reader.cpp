@@ -754,12 +754,7 @@ value_done:
   }
 }
 
-}  // namespace
-
-ParseResult parse_json(std::string_view input) {
-  // Sized from the input so that a typical document fits the first block; the
-  // arena leaves untouched bytes unused, so a generous guess costs no pages.
-  JsonDocument document(std::min<std::size_t>(input.size(), std::size_t{16} << 20) * 2 + 1024);
+ParseResult parse_into(std::string_view input, JsonDocument document) {
   // Room for as many pending values as the input can hold (an element takes
   // at least two bytes, a member five), up to 1 MiB each, so the stacks
   // seldom grow by copying; only the part in use is ever touched.
@@ -771,6 +766,20 @@ ParseResult parse_json(std::string_view input) {
   if (!reader.read_document(root)) return ParseResult(reader.error());
   document.root() = std::move(root);
   return ParseResult(std::move(document));
+}
+
+}  // namespace
+
+ParseResult parse_json(std::string_view input) {
+  // Sized from the input so that a typical document fits the first block; the
+  // arena leaves untouched bytes unused, so a generous guess costs no pages.
+  return parse_into(input, JsonDocument(std::min<std::size_t>(input.size(), std::size_t{16} << 20) *
+                                            2 +
+                                        1024));
+}
+
+ParseResult parse_json(std::string_view input, std::span<std::byte> lent) {
+  return parse_into(input, JsonDocument(lent));
 }
 
 }  // namespace obrelix::json

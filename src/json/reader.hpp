@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -56,6 +57,8 @@ class ParseResult {
 // (see reader.cpp), or refuses it. Never throws for any input; only running
 // out of memory escapes, as std::bad_alloc.
 [[nodiscard]] ParseResult parse_json(std::string_view input);
+// As parse_json, with the document's arena starting in `lent` (see Arena).
+[[nodiscard]] ParseResult parse_json(std::string_view input, std::span<std::byte> lent);
 
 // As the first member of an object, this key makes its string value be read
 // as a document of its own that takes the place of the whole object.

@@ -348,4 +348,10 @@ JsonDocument JsonDocument::deep_copy() const {
   return copy;
 }
 
+JsonDocument JsonDocument::deep_copy(std::span<std::byte> lent) const {
+  JsonDocument copy(lent);
+  copy.root_ = root_.deep_copy(copy.arena_);
+  return copy;
+}
+
 }  // namespace obrelix::json

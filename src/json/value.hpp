@@ -254,12 +254,16 @@ class JsonDocument {
  public:
   explicit JsonDocument(std::size_t arena_first_block = 4096) noexcept
       : arena_(arena_first_block) {}
+  // Its arena starts in `lent` (see Arena).
+  explicit JsonDocument(std::span<std::byte> lent) noexcept : arena_(lent) {}
 
   [[nodiscard]] Arena& arena() noexcept { return arena_; }
   [[nodiscard]] JsonValue& root() noexcept { return root_; }
   [[nodiscard]] const JsonValue& root() const noexcept { return root_; }
 
   [[nodiscard]] JsonDocument deep_copy() const;
+  // As deep_copy, with the copy's arena starting in `lent`.
+  [[nodiscard]] JsonDocument deep_copy(std::span<std::byte> lent) const;
 
  private:
   Arena arena_;

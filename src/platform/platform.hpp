@@ -108,6 +108,14 @@ class Platform {
   [[nodiscard]] virtual Status replace_file(std::string_view from, std::string_view to) noexcept = 0;
 
   [[nodiscard]] virtual Status delete_file(std::string_view path) noexcept = 0;
+
+  // Memory for the run's values, about `size` bytes, fresh and writable, that
+  // stays until the process ends; a platform may give less or none, and the
+  // run then takes memory from the heap. Obtaining it is never a failure.
+  [[nodiscard]] virtual std::span<std::byte> working_memory(std::size_t size) noexcept {
+    static_cast<void>(size);
+    return {};
+  }
 };
 
 // The platform of the running process.

@@ -1,6 +1,8 @@
 #include "bin/obrelix-statusline/capture.hpp"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -19,6 +21,17 @@ namespace {
 
 constexpr std::size_t snapshot_first_capacity = 128;
 
+// Memory for the run's values, asked of the platform once the input is in:
+// the document, its copy and the snapshot text each take about as much as
+// the input, and untouched bytes cost nothing.
+std::size_t working_memory_for(std::size_t input_size) {
+  return 4 * input_size + 65536;
+}
+
+// Snapshot text is given room in the working memory for about the input's
+// length and this much more; a longer text moves to storage of its own.
+constexpr std::size_t snapshot_slack = 4096;
+
 struct Capture {
   json::JsonDocument document;
   std::string session_id;
@@ -27,10 +40,14 @@ struct Capture {
 // The document and its identifier, when the input is an object with a string
 // `session_id`. The input buffer goes when this returns: the document holds
 // copies of its strings.
-std::optional<Capture> read_document(platform::Platform& platform) {
+std::optional<Capture> read_document(platform::Platform& platform,
+                                     std::span<std::byte>& working_memory,
+                                     std::size_t& input_size) {
   json::ParseResult parsed = [&] {
     const json::ByteBuffer input = json::read_standard_input(platform);
-    return json::parse_json(input.view());
+    input_size = input.size();
+    working_memory = platform.working_memory(working_memory_for(input.size()));
+    return json::parse_json(input.view(), working_memory);
   }();
   if (!parsed.ok()) return std::nullopt;
   const json::JsonValue* id = parsed.document().root().find_member("session_id");
@@ -42,7 +59,9 @@ std::optional<Capture> read_document(platform::Platform& platform) {
 }  // namespace
 
 void run_capture(platform::Platform& platform) {
-  std::optional<Capture> capture = read_document(platform);
+  std::span<std::byte> working_memory;
+  std::size_t input_size = 0;
+  std::optional<Capture> capture = read_document(platform, working_memory, input_size);
   // Read on every run, whatever the input gave.
   const platform::EnvRead directory = platform.read_environment(context_dir_variable);
   if (!capture.has_value() || directory.outcome != platform::EnvOutcome::text) return;
@@ -51,10 +70,19 @@ void run_capture(platform::Platform& platform) {
   if (!is_valid_session_id(session_id)) return;
   if (!files::make_directory_tree(platform, directory.text).ok()) return;
 
-  json::ByteBuffer snapshot_text(snapshot_first_capacity);
+  // The working memory, in order: the document from the start; the copy
+  // after it, leaving room before it for the snapshot text, which takes the
+  // document's place once the document is gone. Each part moves on to the
+  // heap when it does not fit.
+  const std::size_t document_used = capture->document.arena().lent_bytes_used();
+  const std::size_t text_room =
+      std::min(working_memory.size(),
+               (std::max(document_used, input_size + snapshot_slack) + 63) & ~std::size_t{63});
+  json::ByteBuffer snapshot_text;
   {
-    json::JsonDocument snapshot = capture->document.deep_copy();
+    json::JsonDocument snapshot = capture->document.deep_copy(working_memory.subspan(text_room));
     capture->document = json::JsonDocument{};  // peak memory: one document at a time
+    snapshot_text = json::ByteBuffer(working_memory.first(text_room), snapshot_first_capacity);
     json::Arena& arena = snapshot.arena();
     json::JsonValue& root = snapshot.root();
     static_cast<void>(
