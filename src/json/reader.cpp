@@ -103,9 +103,10 @@ inline unsigned first_flagged_byte(std::uint64_t mask) noexcept {
   }
 }
 
-// memcpy for the short pieces that strings and keys mostly are, without a
-// library call: two overlapping loads and stores cover 4 to 16 bytes.
-inline void copy_bytes(char* to, const char* from, std::size_t count) noexcept {
+// memmove towards lower addresses for the short pieces between escapes,
+// without a library call for most: every load is made before its stores, and
+// short runs go byte by byte from the front.
+inline void move_bytes(char* to, const char* from, std::size_t count) noexcept {
   if (count >= 8 && count <= 16) {
     std::uint64_t head;
     std::uint64_t tail;
@@ -123,7 +124,7 @@ inline void copy_bytes(char* to, const char* from, std::size_t count) noexcept {
   } else if (count < 4) {
     for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
   } else {
-    std::memcpy(to, from, count);
+    std::memmove(to, from, count);
   }
 }
 
@@ -200,8 +201,11 @@ struct OpenContainer {
 // costs its input twice the escaping, so they cannot go deep.
 class Reader {
  public:
-  Reader(std::string_view input, Arena& arena, PendingStacks& pending) noexcept
-      : begin_(input.data()),
+  // Strings are decoded where they stand: `input` is rewritten, and the
+  // document's strings and keys are views of it.
+  Reader(std::span<char> input, Arena& arena, PendingStacks& pending) noexcept
+      : writable_(input.data()),
+        begin_(input.data()),
         pos_(input.data()),
         end_(input.data() + input.size()),
         arena_(arena),
@@ -235,17 +239,15 @@ class Reader {
   bool read_key_and_colon(bool first_member, bool& raw_text);
   bool read_raw_text_document(JsonValue& out);
   JsonValue& current_slot(JsonValue& result) noexcept;
-  const char* copy_to_arena(std::string_view text);
+  // The input byte at `at`, for writing decoded text over what was read.
+  char* writable(const char* at) const noexcept { return writable_ + (at - begin_); }
 
+  char* const writable_;
   const char* begin_;
   const char* pos_;
   const char* end_;
   Arena& arena_;
   PendingStacks& pending_;
-  // Content of the current string once it holds an escape; reused. Once
-  // made, it holds the whole input, which bounds any decoded content, so
-  // decoding needs no capacity checks.
-  std::unique_ptr<char[]> scratch_;
   std::uint8_t allowance_ = nesting_allowance;
   std::array<OpenContainer, nesting_allowance> open_{};
   ParseError error_{ParseErrorCode::unexpected_end, 0};
@@ -524,11 +526,13 @@ bool Reader::read_escape(const char*& p, char*& out) noexcept {
   return true;
 }
 
-// At the opening quotation mark. `content` is the decoded text: a view of the
-// input when the string holds no escape, else of scratch_ (valid until the
-// next string).
+// At the opening quotation mark. `content` is the decoded text, a view of the
+// input: from the first escape on, the decoded bytes are written over the
+// string's own bytes, which an escape never makes longer, so writing never
+// overtakes reading.
 bool Reader::read_string(std::string_view& content) {
   const char* p = pos_ + 1;
+  const char* const start = p;
   const char* segment = p;
   char* out = nullptr;  // set at the first escape
   for (;;) {
@@ -550,11 +554,11 @@ bool Reader::read_string(std::string_view& content) {
     const auto byte = static_cast<unsigned char>(*p);
     if (byte == '"') {
       if (out == nullptr) {
-        content = {segment, static_cast<std::size_t>(p - segment)};
+        content = {start, static_cast<std::size_t>(p - start)};
       } else {
-        copy_bytes(out, segment, static_cast<std::size_t>(p - segment));
+        move_bytes(out, segment, static_cast<std::size_t>(p - segment));
         out += p - segment;
-        content = {scratch_.get(), static_cast<std::size_t>(out - scratch_.get())};
+        content = {start, static_cast<std::size_t>(out - writable(start))};
       }
       pos_ = p + 1;
       return true;
@@ -565,24 +569,15 @@ bool Reader::read_string(std::string_view& content) {
       return fail(ParseErrorCode::control_byte_in_string, p);
     } else {
       if (out == nullptr) {
-        if (scratch_ == nullptr) {
-          scratch_ =
-              std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(end_ - begin_));
-        }
-        out = scratch_.get();
+        out = writable(p);  // the bytes before the first escape stay where they are
+      } else {
+        move_bytes(out, segment, static_cast<std::size_t>(p - segment));
+        out += p - segment;
       }
-      copy_bytes(out, segment, static_cast<std::size_t>(p - segment));
-      out += p - segment;
       if (!read_escape(p, out)) return false;
       segment = p;
     }
   }
-}
-
-const char* Reader::copy_to_arena(std::string_view text) {
-  char* bytes = arena_.allocate_array<char>(text.size());
-  copy_bytes(bytes, text.data(), text.size());
-  return bytes;
 }
 
 // At the quotation mark that starts a member: reads the key, the colon and the
@@ -597,7 +592,7 @@ bool Reader::read_key_and_colon(bool first_member, bool& raw_text) {
   skip_whitespace();
   raw_text = first_member && key == raw_json_key;
   if (!raw_text) {
-    pending_.members.push_back({{copy_to_arena(key), key.size()}, JsonValue{}});
+    pending_.members.push_back({key, JsonValue{}});
   }
   return true;
 }
@@ -610,8 +605,8 @@ bool Reader::read_raw_text_document(JsonValue& out) {
   const char* const string_start = pos_;
   std::string_view text;
   if (!read_string(text)) return false;
-  // The inner reader has a scratch of its own, so the text may stay in ours.
-  Reader inner(text, arena_, pending_);
+  // The decoded text is read, and its strings decoded, where it stands.
+  Reader inner({writable(text.data()), text.size()}, arena_, pending_);
   if (!inner.read_document(out)) return fail(inner.error().code, string_start);
   skip_whitespace();
   if (pos_ == end_ || *pos_ != '}') return fail_at(pos_, ParseErrorCode::unexpected_byte);
@@ -673,7 +668,7 @@ read_value:
     case '"': {
       std::string_view text;
       if (!read_string(text)) return false;
-      current_slot(result) = JsonValue::adopt_string({copy_to_arena(text), text.size()});
+      current_slot(result) = JsonValue::adopt_string(text);
       goto value_done;
     }
     case 't':
@@ -754,7 +749,7 @@ value_done:
   }
 }
 
-ParseResult parse_into(std::string_view input, JsonDocument document) {
+ParseResult parse_into(std::span<char> input, JsonDocument document) {
   // Room for as many pending values as the input can hold (an element takes
   // at least two bytes, a member five), up to 1 MiB each, so the stacks
   // seldom grow by copying; only the part in use is ever touched.
@@ -771,14 +766,16 @@ ParseResult parse_into(std::string_view input, JsonDocument document) {
 }  // namespace
 
 ParseResult parse_json(std::string_view input) {
-  // Sized from the input so that a typical document fits the first block; the
-  // arena leaves untouched bytes unused, so a generous guess costs no pages.
-  return parse_into(input, JsonDocument(std::min<std::size_t>(input.size(), std::size_t{16} << 20) *
-                                            2 +
-                                        1024));
+  // The document keeps its own copy of the input, which its strings are
+  // decoded into; the arena's first block holds that and the values of a
+  // typical document, and untouched bytes cost no pages.
+  JsonDocument document(std::min<std::size_t>(input.size(), std::size_t{16} << 20) * 3 + 1024);
+  char* text = document.arena().allocate_array<char>(input.size());
+  if (!input.empty()) std::memcpy(text, input.data(), input.size());
+  return parse_into({text, input.size()}, std::move(document));
 }
 
-ParseResult parse_json(std::string_view input, std::span<std::byte> lent) {
+ParseResult parse_json_in_place(std::span<char> input, std::span<std::byte> lent) {
   return parse_into(input, JsonDocument(lent));
 }
 

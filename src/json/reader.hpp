@@ -57,8 +57,11 @@ class ParseResult {
 // (see reader.cpp), or refuses it. Never throws for any input; only running
 // out of memory escapes, as std::bad_alloc.
 [[nodiscard]] ParseResult parse_json(std::string_view input);
-// As parse_json, with the document's arena starting in `lent` (see Arena).
-[[nodiscard]] ParseResult parse_json(std::string_view input, std::span<std::byte> lent);
+// As parse_json, without copying the input: its strings are decoded where
+// they stand, so `input` is rewritten, and the document's strings and keys
+// are views of it, which must outlive the document and stay unchanged. The
+// document's arena starts in `lent` (see Arena).
+[[nodiscard]] ParseResult parse_json_in_place(std::span<char> input, std::span<std::byte> lent);
 
 // As the first member of an object, this key makes its string value be read
 // as a document of its own that takes the place of the whole object.

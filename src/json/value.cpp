@@ -92,23 +92,6 @@ struct Insertion {
   }
 };
 
-// A balanced tree of the sorted, unique members `order` picks out of
-// `members`: the middle one at the root.
-MemberNode* build_tree(Arena& arena, std::span<JsonMember> members,
-                       std::span<const std::uint32_t> order) {
-  if (order.empty()) return nullptr;
-  const std::size_t middle = order.size() / 2;
-  MemberNode* left = build_tree(arena, members, order.first(middle));
-  MemberNode* right = build_tree(arena, members, order.subspan(middle + 1));
-  JsonMember& member = members[order[middle]];
-  void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
-  // Splitting at the middle makes the height of n nodes the bit width of n.
-  const auto height = static_cast<std::uint8_t>(std::bit_width(order.size()));
-  return new (place) MemberNode{std::move(member.value), member.key.data(),
-                                static_cast<std::uint32_t>(member.key.size()), height,
-                                {left, right}};
-}
-
 // The first eight bytes of a key as a big-endian number, zero-padded: where
 // two prefixes differ they order the keys as compare_keys does, so most
 // comparisons need no memcmp.
@@ -121,23 +104,27 @@ std::uint64_t key_prefix(std::string_view key) noexcept {
   return prefix;
 }
 
-MemberNode* copy_tree(const MemberNode* node, Arena& arena) {
-  if (node == nullptr) return nullptr;
-  void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
-  auto* copy = new (place) MemberNode{node->value.deep_copy(arena),
-                                      copy_text(arena, node->key_text()),
-                                      node->key_length,
-                                      node->height,
-                                      {nullptr, nullptr}};
-  copy->child[0] = copy_tree(node->child[0], arena);
-  copy->child[1] = copy_tree(node->child[1], arena);
-  return copy;
-}
-
 }  // namespace
 
+JsonMember* JsonObject::find_built(std::string_view key) const noexcept {
+  std::size_t low = 0;
+  std::size_t high = built_size_;
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    const int order = compare_keys(key, built_[middle].key);
+    if (order == 0) return &built_[middle];
+    if (order < 0) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return nullptr;
+}
+
 const JsonValue* JsonObject::find(std::string_view key) const noexcept {
-  const MemberNode* node = root_;
+  if (const JsonMember* member = find_built(key)) return &member->value;
+  const MemberNode* node = added_;
   while (node != nullptr) {
     const int order = compare_keys(key, node->key_text());
     if (order == 0) return &node->value;
@@ -152,19 +139,74 @@ std::optional<JsonValue> JsonObject::set(Arena& arena, std::string_view key, Jso
 
 std::optional<JsonValue> JsonObject::set_member_node(Arena& arena, std::string_view key,
                                                      bool copy_key, JsonValue value) {
+  if (JsonMember* member = find_built(key)) {
+    std::optional<JsonValue> previous(std::move(member->value));
+    member->value = std::move(value);
+    return previous;
+  }
   Insertion insertion{arena, key, copy_key, std::move(value), std::nullopt};
-  root_ = insertion.insert(root_);
-  if (insertion.added) ++size_;
+  added_ = insertion.insert(added_);
+  if (insertion.added) ++added_size_;
   return std::move(insertion.previous);
 }
 
-JsonObject* JsonObject::deep_copy(Arena& arena) const {
-  void* place = arena.allocate(sizeof(JsonObject), alignof(JsonObject));
-  auto* copy = new (place) JsonObject{};
-  copy->root_ = copy_tree(root_, arena);
-  copy->size_ = size_;
-  return copy;
-}
+// Deep copies, sharing the text that lies in `shared`.
+struct ValueCopier {
+  Arena& arena;
+  std::uintptr_t shared_begin;
+  std::uintptr_t shared_end;
+
+  const char* text(std::string_view bytes) const {
+    const auto at = reinterpret_cast<std::uintptr_t>(bytes.data());
+    if (at >= shared_begin && at + bytes.size() <= shared_end && at + bytes.size() >= at) {
+      return bytes.data();
+    }
+    return copy_text(arena, bytes);
+  }
+
+  JsonValue copy(const JsonValue& value) const {
+    JsonValue copy{value.kind_};
+    copy.number_kind_ = value.number_kind_;
+    switch (value.kind_) {
+      case JsonKind::null:
+      case JsonKind::boolean:
+      case JsonKind::number:
+        copy.payload_.bits = value.payload_.bits;
+        break;
+      case JsonKind::string:
+        copy.length_ = value.length_;
+        copy.payload_.text = text(value.string_text());
+        break;
+      case JsonKind::array:
+        copy.length_ = value.length_;
+        if (value.length_ != 0) {
+          copy.payload_.elements = arena.allocate_array<JsonValue>(value.length_);
+          for (std::uint32_t i = 0; i < value.length_; ++i) {
+            new (&copy.payload_.elements[i]) JsonValue(this->copy(value.payload_.elements[i]));
+          }
+        }
+        break;
+      case JsonKind::object:
+        if (value.payload_.object != nullptr) copy.payload_.object = object(*value.payload_.object);
+        break;
+    }
+    return copy;
+  }
+
+  // The members in their order, into one array.
+  JsonObject* object(const JsonObject& source) const {
+    auto* copy = new (arena.allocate(sizeof(JsonObject), alignof(JsonObject))) JsonObject{};
+    const std::size_t size = source.size();
+    if (size == 0) return copy;
+    copy->built_ = arena.allocate_array<JsonMember>(size);
+    std::size_t index = 0;
+    source.for_each([&](std::string_view key, const JsonValue& value) {
+      new (&copy->built_[index++]) JsonMember{{text(key), key.size()}, this->copy(value)};
+    });
+    copy->built_size_ = static_cast<std::uint32_t>(size);
+    return copy;
+  }
+};
 
 JsonValue JsonValue::make_string(Arena& arena, std::string_view text) {
   return adopt_string({copy_text(arena, text), text.size()});
@@ -216,10 +258,13 @@ JsonValue JsonValue::make_object(Arena& arena, std::span<JsonMember> members) {
       order[unique++] = order[i];
     }
   }
-  auto* tree = new (arena.allocate(sizeof(JsonObject), alignof(JsonObject))) JsonObject{};
-  tree->root_ = build_tree(arena, members, order.first(unique));
-  tree->size_ = unique;
-  object.payload_.object = tree;
+  auto* built = new (arena.allocate(sizeof(JsonObject), alignof(JsonObject))) JsonObject{};
+  built->built_ = arena.allocate_array<JsonMember>(unique);
+  for (std::size_t i = 0; i < unique; ++i) {
+    new (&built->built_[i]) JsonMember{members[order[i]].key, std::move(members[order[i]].value)};
+  }
+  built->built_size_ = static_cast<std::uint32_t>(unique);
+  object.payload_.object = built;
   return object;
 }
 
@@ -278,33 +323,7 @@ std::optional<JsonValue> JsonValue::set_member_adopting_key(Arena& arena, std::s
 }
 
 JsonValue JsonValue::deep_copy(Arena& arena) const {
-  JsonValue copy{kind_};
-  copy.number_kind_ = number_kind_;
-  switch (kind_) {
-    case JsonKind::null:
-    case JsonKind::boolean:
-    case JsonKind::number:
-      copy.payload_.bits = payload_.bits;
-      break;
-    case JsonKind::string:
-      copy.length_ = length_;
-      copy.payload_.text = copy_text(arena, string_text());
-      break;
-    case JsonKind::array:
-      copy.length_ = length_;
-      if (length_ != 0) {
-        copy.payload_.elements = arena.allocate_array<JsonValue>(length_);
-        for (std::uint32_t i = 0; i < length_; ++i) {
-          new (&copy.payload_.elements[i]) JsonValue(payload_.elements[i].deep_copy(arena));
-        }
-      }
-      break;
-    case JsonKind::object:
-      copy.payload_.object =
-          payload_.object == nullptr ? nullptr : payload_.object->deep_copy(arena);
-      break;
-  }
-  return copy;
+  return ValueCopier{arena, 0, 0}.copy(*this);
 }
 
 bool operator==(const JsonValue& a, const JsonValue& b) {
@@ -348,9 +367,10 @@ JsonDocument JsonDocument::deep_copy() const {
   return copy;
 }
 
-JsonDocument JsonDocument::deep_copy(std::span<std::byte> lent) const {
+JsonDocument JsonDocument::deep_copy(std::span<std::byte> lent, std::string_view shared) const {
   JsonDocument copy(lent);
-  copy.root_ = root_.deep_copy(copy.arena_);
+  const auto begin = reinterpret_cast<std::uintptr_t>(shared.data());
+  copy.root_ = ValueCopier{copy.arena_, begin, begin + shared.size()}.copy(root_);
   return copy;
 }
 

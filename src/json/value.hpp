@@ -57,6 +57,7 @@ class JsonNumber {
 class JsonObject;
 struct MemberNode;
 struct JsonMember;
+struct ValueCopier;
 
 // One JSON value. Scalars live inside it; strings, elements and members live in
 // the arena of the document that owns the value, and go with that arena.
@@ -103,7 +104,7 @@ class JsonValue {
   // An object holding `members` as if set one by one in the given order (a
   // repeated key keeps its last value). Keys must already live in `arena`;
   // the values are moved out of `members`. The members are sorted, not
-  // inserted one at a time, and the tree is built balanced.
+  // inserted one at a time, into one array.
   static JsonValue make_object(Arena& arena, std::span<JsonMember> members);
 
   [[nodiscard]] constexpr JsonKind kind() const noexcept { return kind_; }
@@ -138,13 +139,15 @@ class JsonValue {
                                                    JsonValue value);
 
   // An independent copy of this value with every payload in `arena`. Linear
-  // in the size of the value; object trees are copied shape for shape.
+  // in the size of the value; an object's members are copied in their order
+  // into one sorted array.
   [[nodiscard]] JsonValue deep_copy(Arena& arena) const;
 
   // Deep equality: same kinds, same bytes, numbers equal by kind and bits.
   friend bool operator==(const JsonValue& a, const JsonValue& b);
 
  private:
+  friend struct ValueCopier;
   explicit constexpr JsonValue(JsonKind kind) noexcept : kind_(kind) {}
   JsonObject* object_for_setting(Arena& arena);
 
@@ -168,40 +171,15 @@ static_assert(sizeof(JsonValue) == 16);
 static_assert(std::is_trivially_copyable_v<JsonValue>);
 static_assert(std::is_trivially_destructible_v<JsonValue>);
 
-// The members of one object: an AVL tree ordered by unsigned byte comparison
-// of the keys, so lookup and setting are logarithmic and walking is in key
-// order. Nodes live in the owning document's arena.
-class JsonObject {
- public:
-  [[nodiscard]] std::size_t size() const noexcept { return size_; }
-  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
-
-  [[nodiscard]] const JsonValue* find(std::string_view key) const noexcept;
-  std::optional<JsonValue> set(Arena& arena, std::string_view key, JsonValue value);
-
-  // Calls `visit(std::string_view key, const JsonValue& value)` for every
-  // member in ascending key order.
-  template <class Visit>
-  void for_each(Visit&& visit) const;
-
-  [[nodiscard]] JsonObject* deep_copy(Arena& arena) const;
-
-  static const JsonObject empty_object;
-
- private:
-  friend class JsonValue;
-  std::optional<JsonValue> set_member_node(Arena& arena, std::string_view key, bool copy_key,
-                                           JsonValue value);
-
-  MemberNode* root_ = nullptr;
-  std::size_t size_ = 0;
-};
+// Unsigned byte order; a shorter key that is a prefix of a longer one sorts first.
+[[nodiscard]] int compare_keys(std::string_view a, std::string_view b) noexcept;
 
 struct JsonMember {
   std::string_view key;
   JsonValue value;
 };
 
+// A member set after its object was built, in a balanced (AVL) tree.
 struct MemberNode {
   JsonValue value;
   const char* key;
@@ -212,15 +190,56 @@ struct MemberNode {
   [[nodiscard]] std::string_view key_text() const noexcept { return {key, key_length}; }
 };
 
-// Unsigned byte order; a shorter key that is a prefix of a longer one sorts first.
-[[nodiscard]] int compare_keys(std::string_view a, std::string_view b) noexcept;
+// The members of one object, in ascending order of unsigned key bytes. An
+// object is built whole (by the reader, or as a copy) into a sorted array,
+// searched by halving: the compact form of a perfectly balanced tree, two
+// thirds the size of tree nodes. A member whose key the array lacks, set
+// later, goes into a balanced tree beside it. Lookup and setting are
+// logarithmic either way, and walking merges the two in key order. All of
+// it lives in the owning document's arena.
+class JsonObject {
+ public:
+  [[nodiscard]] std::size_t size() const noexcept {
+    return std::size_t{built_size_} + std::size_t{added_size_};
+  }
+  [[nodiscard]] bool empty() const noexcept { return size() == 0; }
+
+  [[nodiscard]] const JsonValue* find(std::string_view key) const noexcept;
+  std::optional<JsonValue> set(Arena& arena, std::string_view key, JsonValue value);
+
+  // Calls `visit(std::string_view key, const JsonValue& value)` for every
+  // member in ascending key order.
+  template <class Visit>
+  void for_each(Visit&& visit) const;
+
+  static const JsonObject empty_object;
+
+ private:
+  friend class JsonValue;
+  friend struct ValueCopier;
+  std::optional<JsonValue> set_member_node(Arena& arena, std::string_view key, bool copy_key,
+                                           JsonValue value);
+  [[nodiscard]] JsonMember* find_built(std::string_view key) const noexcept;
+
+  JsonMember* built_ = nullptr;  // unique keys, ascending
+  std::uint32_t built_size_ = 0;
+  std::uint32_t added_size_ = 0;
+  MemberNode* added_ = nullptr;  // keys not in built_
+};
+
+static_assert(sizeof(JsonMember) == 32);
 
 namespace detail {
+// In-order walk of the added members, each preceded by the built members
+// that sort before it; `next` moves along the built array.
 template <class Visit>
-void walk_members(const MemberNode* node, Visit& visit) {
+void walk_merged(const MemberNode* node, const JsonMember*& next, const JsonMember* end,
+                 Visit& visit) {
   while (node != nullptr) {
-    walk_members(node->child[0], visit);
-    visit(node->key_text(), node->value);
+    walk_merged(node->child[0], next, end, visit);
+    const std::string_view key = node->key_text();
+    for (; next != end && compare_keys(next->key, key) < 0; ++next) visit(next->key, next->value);
+    visit(key, node->value);
     node = node->child[1];
   }
 }
@@ -228,7 +247,10 @@ void walk_members(const MemberNode* node, Visit& visit) {
 
 template <class Visit>
 void JsonObject::for_each(Visit&& visit) const {
-  detail::walk_members(root_, visit);
+  const JsonMember* next = built_;
+  const JsonMember* const end = built_ + built_size_;
+  if (added_ != nullptr) detail::walk_merged(added_, next, end, visit);
+  for (; next != end; ++next) visit(next->key, next->value);
 }
 
 inline JsonNumber JsonValue::number() const noexcept {
@@ -262,8 +284,12 @@ class JsonDocument {
   [[nodiscard]] const JsonValue& root() const noexcept { return root_; }
 
   [[nodiscard]] JsonDocument deep_copy() const;
-  // As deep_copy, with the copy's arena starting in `lent`.
-  [[nodiscard]] JsonDocument deep_copy(std::span<std::byte> lent) const;
+  // As deep_copy, with the copy's arena starting in `lent`, and sharing the
+  // bytes of strings and keys that lie in `shared` instead of copying them.
+  // Nothing writes to string bytes once a value holds them, so sharing is
+  // invisible as long as the caller keeps `shared` alive and unchanged for
+  // the life of the copy.
+  [[nodiscard]] JsonDocument deep_copy(std::span<std::byte> lent, std::string_view shared) const;
 
  private:
   Arena arena_;

@@ -28,9 +28,16 @@ std::size_t working_memory_for(std::size_t input_size) {
   return 4 * input_size + 65536;
 }
 
-// Snapshot text is given room in the working memory for about the input's
-// length and this much more; a longer text moves to storage of its own.
-constexpr std::size_t snapshot_slack = 4096;
+// Room in the working memory for the snapshot text: the document's place,
+// and at least the capacity that the text of about the input's length (and
+// a little more) grows to, since the buffer doubles. A longer text moves to
+// storage of its own.
+std::size_t text_room_for(std::size_t document_used, std::size_t input_size) {
+  constexpr std::size_t slack = 4096;
+  std::size_t capacity = snapshot_first_capacity;
+  while (capacity < input_size + slack) capacity *= 2;
+  return std::max((document_used + 63) & ~std::size_t{63}, capacity);
+}
 
 struct Capture {
   json::JsonDocument document;
@@ -38,17 +45,10 @@ struct Capture {
 };
 
 // The document and its identifier, when the input is an object with a string
-// `session_id`. The input buffer goes when this returns: the document holds
-// copies of its strings.
-std::optional<Capture> read_document(platform::Platform& platform,
-                                     std::span<std::byte>& working_memory,
-                                     std::size_t& input_size) {
-  json::ParseResult parsed = [&] {
-    const json::ByteBuffer input = json::read_standard_input(platform);
-    input_size = input.size();
-    working_memory = platform.working_memory(working_memory_for(input.size()));
-    return json::parse_json(input.view(), working_memory);
-  }();
+// `session_id`. The document's strings are views of `input`.
+std::optional<Capture> read_document(json::ByteBuffer& input,
+                                     std::span<std::byte> working_memory) {
+  json::ParseResult parsed = json::parse_json_in_place(input.mutable_content(), working_memory);
   if (!parsed.ok()) return std::nullopt;
   const json::JsonValue* id = parsed.document().root().find_member("session_id");
   if (id == nullptr || id->kind() != json::JsonKind::string) return std::nullopt;
@@ -59,9 +59,12 @@ std::optional<Capture> read_document(platform::Platform& platform,
 }  // namespace
 
 void run_capture(platform::Platform& platform) {
-  std::span<std::byte> working_memory;
-  std::size_t input_size = 0;
-  std::optional<Capture> capture = read_document(platform, working_memory, input_size);
+  // The input stays until the run ends: the document and the snapshot keep
+  // their strings in it.
+  json::ByteBuffer input = json::read_standard_input(platform);
+  const std::span<std::byte> working_memory =
+      platform.working_memory(working_memory_for(input.size()));
+  std::optional<Capture> capture = read_document(input, working_memory);
   // Read on every run, whatever the input gave.
   const platform::EnvRead directory = platform.read_environment(context_dir_variable);
   if (!capture.has_value() || directory.outcome != platform::EnvOutcome::text) return;
@@ -74,14 +77,14 @@ void run_capture(platform::Platform& platform) {
   // after it, leaving room before it for the snapshot text, which takes the
   // document's place once the document is gone. Each part moves on to the
   // heap when it does not fit.
-  const std::size_t document_used = capture->document.arena().lent_bytes_used();
   const std::size_t text_room =
-      std::min(working_memory.size(),
-               (std::max(document_used, input_size + snapshot_slack) + 63) & ~std::size_t{63});
+      std::min(working_memory.size(), text_room_for(capture->document.arena().lent_bytes_used(),
+                                                    input.size()));
   json::ByteBuffer snapshot_text;
   {
-    json::JsonDocument snapshot = capture->document.deep_copy(working_memory.subspan(text_room));
-    capture->document = json::JsonDocument{};  // peak memory: one document at a time
+    json::JsonDocument snapshot =
+        capture->document.deep_copy(working_memory.subspan(text_room), input.view());
+    capture->document = json::JsonDocument{};  // its memory is the snapshot text's room
     snapshot_text = json::ByteBuffer(working_memory.first(text_room), snapshot_first_capacity);
     json::Arena& arena = snapshot.arena();
     json::JsonValue& root = snapshot.root();
