@@ -28,11 +28,13 @@ const char* copy_text(Arena& arena, std::string_view text) {
   return bytes;
 }
 
-int height(const MemberNode* node) noexcept { return node == nullptr ? 0 : node->height; }
+int height(const MemberNode* node) noexcept {
+  return node == nullptr ? 0 : node->height;
+}
 
 void update_height(MemberNode* node) noexcept {
-  node->height = static_cast<std::uint8_t>(
-      1 + std::max(height(node->child[0]), height(node->child[1])));
+  node->height =
+      static_cast<std::uint8_t>(1 + std::max(height(node->child[0]), height(node->child[1])));
 }
 
 // Lifts the child on side 1 - `side` above `node`; side 0 rotates left.
@@ -76,8 +78,11 @@ struct Insertion {
       const char* stored_key = copy_key ? copy_text(arena, key) : key.data();
       void* place = arena.allocate(sizeof(MemberNode), alignof(MemberNode));
       added = true;
-      return new (place) MemberNode{std::move(value), stored_key,
-                                    static_cast<std::uint32_t>(key.size()), 1, {nullptr, nullptr}};
+      return new (place) MemberNode{std::move(value),
+                                    stored_key,
+                                    static_cast<std::uint32_t>(key.size()),
+                                    1,
+                                    {nullptr, nullptr}};
     }
     const int order = compare_keys(key, node->key_text());
     if (order == 0) {
@@ -347,9 +352,8 @@ bool operator==(const JsonValue& a, const JsonValue& b) {
   if (left.size() != right.size()) return false;
   std::vector<std::pair<std::string_view, const JsonValue*>> members;
   members.reserve(left.size());
-  left.for_each([&](std::string_view key, const JsonValue& value) {
-    members.emplace_back(key, &value);
-  });
+  left.for_each(
+      [&](std::string_view key, const JsonValue& value) { members.emplace_back(key, &value); });
   std::size_t index = 0;
   bool equal = true;
   right.for_each([&](std::string_view key, const JsonValue& value) {

@@ -111,9 +111,7 @@ class JsonValue {
   [[nodiscard]] bool is_null() const noexcept { return kind_ == JsonKind::null; }
   [[nodiscard]] bool boolean() const noexcept { return payload_.bits != 0; }
   [[nodiscard]] JsonNumber number() const noexcept;
-  [[nodiscard]] std::string_view string_text() const noexcept {
-    return {payload_.text, length_};
-  }
+  [[nodiscard]] std::string_view string_text() const noexcept { return {payload_.text, length_}; }
   // Elements of an array, in order; empty for every other kind.
   [[nodiscard]] std::span<const JsonValue> elements() const noexcept {
     return {kind_ == JsonKind::array ? payload_.elements : nullptr,

@@ -48,10 +48,10 @@ class [[nodiscard]] Status {
 };
 
 enum class ReadOutcome : std::uint8_t {
-  data,            // `count` bytes, 1 or more, were delivered
-  end_of_input,    // the source has ended, or there is none
-  interrupted,     // nothing was delivered; the same request may be made again
-  failed,          // any other failure; reading should stop
+  data,          // `count` bytes, 1 or more, were delivered
+  end_of_input,  // the source has ended, or there is none
+  interrupted,   // nothing was delivered; the same request may be made again
+  failed,        // any other failure; reading should stop
 };
 
 struct StdinRead {
@@ -105,7 +105,8 @@ class Platform {
                                                     std::span<const std::byte> bytes) noexcept = 0;
 
   // Renames `from` onto `to`, replacing a file there in one step.
-  [[nodiscard]] virtual Status replace_file(std::string_view from, std::string_view to) noexcept = 0;
+  [[nodiscard]] virtual Status replace_file(std::string_view from,
+                                            std::string_view to) noexcept = 0;
 
   [[nodiscard]] virtual Status delete_file(std::string_view path) noexcept = 0;
 

@@ -271,11 +271,13 @@ class PosixPlatform final : public Platform {
   std::span<std::byte> working_memory(std::size_t size) noexcept override {
     if (size < large_request) return {};
     const std::size_t mapped = size + large_page;
-    void* start = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* start =
+        ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (start == MAP_FAILED) return {};
     auto* bytes = static_cast<std::byte*>(start);
     const auto address = reinterpret_cast<std::uintptr_t>(start);
-    const std::size_t skip = ((address + large_page - 1) & ~std::uintptr_t{large_page - 1}) - address;
+    const std::size_t skip =
+        ((address + large_page - 1) & ~std::uintptr_t{large_page - 1}) - address;
 #if defined(MADV_HUGEPAGE)
     if (::madvise(bytes + skip, large_page, MADV_HUGEPAGE) == 0) {
 #if defined(MADV_POPULATE_WRITE)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -120,6 +121,48 @@ TEST(RunCapture, SnapshotKeepsTheInputAndSetsIdentifierAndTime) {
     run_capture(fake);
     EXPECT_EQ(fake.file(c.path), c.snapshot);
     EXPECT_EQ(fake.entries().size(), 2u);
+  }
+}
+
+// The run lays out its document, the copy and the snapshot text in the
+// working memory it is given, moving on to the heap where they do not fit;
+// strings are decoded in the input and shared by the copy. None of that may
+// change a byte of the snapshot, however much memory there is.
+TEST(RunCapture, SnapshotIsTheSameWhateverWorkingMemoryTheRunGets) {
+  // Escapes to decode, a raw-text document, and numbers whose text grows
+  // ("1e5" becomes "100000.0"), so the snapshot outgrows the input.
+  std::string large = R"({"session_id":"big","n":[)";
+  for (int i = 0; i < 6000; ++i) large += i == 0 ? "1e5" : ",1e5";
+  large += R"(],"o":{)";
+  for (int i = 0; i < 3000; ++i) {
+    if (i != 0) large += ',';
+    large.append(R"("k\u00e9\n)").append(std::to_string(i * 7919 % 3001));
+    large.append(R"(":"v\"\\\/ text that runs on for a while\t)").append(std::to_string(i));
+    large += '"';
+  }
+  large += R"(},"r":{"$obrelix::statusline::raw_json":"{\"in\":\"a\\u0041\\n\"}"}})";
+  const std::string inputs[] = {
+      R"({"session_id":"s\u0061","timestamp":1,"x":"\ud83d\ude00 \"q\"","a":{"b":[true,null]}})",
+      large,
+  };
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(input.substr(0, 40));
+    FakePlatform reference;
+    prepare(reference, input, text("/ctx"));
+    run_capture(reference);
+    const std::vector<std::string> entries = reference.entries();
+    ASSERT_EQ(entries.size(), 2u);
+    const std::optional<std::string> expected = reference.file(entries[1]);
+    for (const std::size_t memory :
+         {std::size_t{1}, std::size_t{100}, std::size_t{5000}, std::size_t{65536},
+          std::size_t{200000}, input.size() * 2, input.size() * 4 + 65536, std::size_t{16} << 20}) {
+      SCOPED_TRACE(memory);
+      FakePlatform fake;
+      prepare(fake, input, text("/ctx"));
+      fake.set_working_memory(memory);
+      run_capture(fake);
+      EXPECT_EQ(fake.file(entries[1]), expected);
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,18 @@ class PosixPlatformTest : public ::testing::Test {
   Platform& platform_ = native_platform();
   fs::path root_;
 };
+
+// Working memory comes only for requests large enough to need it, whole
+// and writable from its first byte to its last.
+TEST_F(PosixPlatformTest, WorkingMemoryIsGivenForLargeRequestsOnly) {
+  EXPECT_TRUE(platform_.working_memory(64 * 1024).empty());
+  for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{3} << 20) + 12345}) {
+    const std::span<std::byte> memory = platform_.working_memory(size);
+    ASSERT_EQ(memory.size(), size);
+    std::memset(memory.data(), 0x5A, memory.size());
+    EXPECT_EQ(memory.back(), std::byte{0x5A});
+  }
+}
 
 TEST_F(PosixPlatformTest, CreateDirectoryNamesTheFailureClasses) {
   write_file(at("file"), "x");

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace obrelix::json {
@@ -134,6 +136,45 @@ TEST(ParseJson, LiteralsAndContainers) {
       {"[1}", Code::unexpected_byte},
       {"{\"a\":1]", Code::unexpected_byte},
   });
+}
+
+// Reading in place decodes each string over its own bytes: every string and
+// key of the document is a view of the input, and the document equals what
+// a copying read gives, with escapes at either end of a string, between long
+// runs, and inside raw text read in place twice over.
+TEST(ParseJson, InPlaceReadingLeavesStringsInTheInputDecodedAlike) {
+  const std::string_view inputs[] = {
+      R"({"\n":"\\","a\u0041b":"x\ty\"z","s":"0123456789abcdefghij\n0123456789abcdefghijklmnop\u00e9tail"})",
+      R"(["\ud83d\ude00\ud83d\ude00","\/\/\/","","plain, no escapes at all","\u0000\u001f\"\\"])",
+      R"({"$obrelix::statusline::raw_json":"{\"k\\u0041\":[\"\\\\\\\"\",\"\\u00e9 and more text\"]}"})",
+  };
+  for (const std::string_view input : inputs) {
+    SCOPED_TRACE(input);
+    ParseResult copied = parse_json(input);
+    std::string buffer(input);
+    ParseResult in_place = parse_json_in_place(buffer, {});
+    ASSERT_TRUE(copied.ok());
+    ASSERT_TRUE(in_place.ok());
+    EXPECT_TRUE(in_place.document().root() == copied.document().root());
+    const auto in_buffer = [&](std::string_view text) {
+      return std::less_equal<const char*>()(buffer.data(), text.data()) &&
+             std::less_equal<const char*>()(text.data() + text.size(),
+                                            buffer.data() + buffer.size());
+    };
+    std::vector<const JsonValue*> pending{&in_place.document().root()};
+    while (!pending.empty()) {
+      const JsonValue* value = pending.back();
+      pending.pop_back();
+      if (value->kind() == JsonKind::string) {
+        EXPECT_TRUE(in_buffer(value->string_text())) << value->string_text();
+      }
+      for (const JsonValue& element : value->elements()) pending.push_back(&element);
+      value->object().for_each([&](std::string_view key, const JsonValue& member) {
+        EXPECT_TRUE(in_buffer(key)) << key;
+        pending.push_back(&member);
+      });
+    }
+  }
 }
 
 TEST(ParseJson, NestingAllowsExactly127OpenContainers) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <random>
@@ -15,8 +16,7 @@ namespace {
 
 std::vector<std::string> walked_keys(const JsonValue& value) {
   std::vector<std::string> keys;
-  value.object().for_each(
-      [&](std::string_view key, const JsonValue&) { keys.emplace_back(key); });
+  value.object().for_each([&](std::string_view key, const JsonValue&) { keys.emplace_back(key); });
   return keys;
 }
 
@@ -31,8 +31,7 @@ TEST(JsonValue, NumbersKeepKindAndExactPayload) {
   const auto max_unsigned = JsonNumber::make_unsigned(std::numeric_limits<std::uint64_t>::max());
   const auto min_negative = JsonNumber::make_negative(std::numeric_limits<std::int64_t>::min());
   const auto negative_zero = JsonNumber::make_floating(-0.0);
-  EXPECT_EQ(JsonValue::make_number(max_unsigned).number().unsigned_value(),
-            18446744073709551615u);
+  EXPECT_EQ(JsonValue::make_number(max_unsigned).number().unsigned_value(), 18446744073709551615u);
   EXPECT_EQ(JsonValue::make_number(min_negative).number().negative_value(),
             std::numeric_limits<std::int64_t>::min());
   EXPECT_TRUE(std::signbit(JsonValue::make_number(negative_zero).number().floating_value()));
@@ -63,8 +62,8 @@ TEST(JsonValue, LookupOnNonObjectsYieldsNothing) {
 TEST(JsonValue, SettingReplacesInPlaceAndHandsBackTheOldValue) {
   Arena arena;
   JsonValue object = JsonValue::make_object();
-  EXPECT_FALSE(object.set_member(arena, "timestamp", JsonValue::make_number(
-                                                          JsonNumber::make_unsigned(17))));
+  EXPECT_FALSE(
+      object.set_member(arena, "timestamp", JsonValue::make_number(JsonNumber::make_unsigned(17))));
   EXPECT_FALSE(object.set_member(arena, "session_id", JsonValue::make_string(arena, "a")));
   auto old = object.set_member(arena, "timestamp", JsonValue::make_string(arena, "now"));
   ASSERT_TRUE(old.has_value());
@@ -80,8 +79,8 @@ TEST(JsonValue, MembersWalkInUnsignedByteOrder) {
   for (const char* key : {"b", "a", "B", "", "aa", "\xc3\xa9", "z", "0", "_"}) {
     (void)object.set_member(arena, key, JsonValue::make_null());
   }
-  EXPECT_EQ(walked_keys(object), (std::vector<std::string>{"", "0", "B", "_", "a", "aa", "b", "z",
-                                                           "\xc3\xa9"}));
+  EXPECT_EQ(walked_keys(object),
+            (std::vector<std::string>{"", "0", "B", "_", "a", "aa", "b", "z", "\xc3\xa9"}));
 }
 
 TEST(JsonValue, TreeStaysOrderedAndFindableUnderRandomSetting) {
@@ -93,7 +92,8 @@ TEST(JsonValue, TreeStaysOrderedAndFindableUnderRandomSetting) {
     std::string key = std::to_string(random() % 5000);
     const std::uint64_t value = random();
     const bool existed = oracle.contains(key);
-    auto old = object.set_member(arena, key, JsonValue::make_number(JsonNumber::make_unsigned(value)));
+    auto old =
+        object.set_member(arena, key, JsonValue::make_number(JsonNumber::make_unsigned(value)));
     ASSERT_EQ(old.has_value(), existed);
     if (existed) {
       ASSERT_EQ(old->number().unsigned_value(), oracle[key]);
@@ -112,15 +112,104 @@ TEST(JsonValue, TreeStaysOrderedAndFindableUnderRandomSetting) {
   }
 }
 
+// The reader and copies build an object whole; setting afterwards adds
+// members beside what it was built with. Lookup, setting, walking and
+// copying must treat both as one ordered map throughout.
+TEST(JsonValue, BuiltMembersAndLaterOnesActAsOneOrderedMap) {
+  JsonDocument document;
+  Arena& arena = document.arena();
+  std::mt19937_64 random(11);
+  std::map<std::string, std::uint64_t> oracle;
+  std::vector<JsonMember> members;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string key = std::to_string(random() % 4000);
+    const std::uint64_t value = random();
+    char* stored = arena.allocate_array<char>(key.size());
+    std::memcpy(stored, key.data(), key.size());
+    members.push_back(
+        {{stored, key.size()}, JsonValue::make_number(JsonNumber::make_unsigned(value))});
+    oracle[key] = value;  // a repeated key keeps its last value
+  }
+  document.root() = JsonValue::make_object(arena, members);
+
+  const auto matches_oracle = [&](const JsonValue& object) {
+    ASSERT_EQ(object.object().size(), oracle.size());
+    auto expected = oracle.begin();
+    object.object().for_each([&](std::string_view key, const JsonValue& value) {
+      ASSERT_EQ(key, expected->first);
+      ASSERT_EQ(value.number().unsigned_value(), expected->second);
+      ++expected;
+    });
+    for (const auto& [key, value] : oracle) {
+      ASSERT_EQ(object.find_member(key)->number().unsigned_value(), value);
+    }
+    EXPECT_EQ(object.find_member("absent"), nullptr);
+  };
+  const auto set_randomly = [&](JsonValue& object, Arena& into) {
+    for (int i = 0; i < 3000; ++i) {
+      const std::string key = std::to_string(random() % 6000);
+      const std::uint64_t value = random();
+      const auto known = oracle.find(key);
+      auto old =
+          object.set_member(into, key, JsonValue::make_number(JsonNumber::make_unsigned(value)));
+      ASSERT_EQ(old.has_value(), known != oracle.end());
+      if (old.has_value()) {
+        ASSERT_EQ(old->number().unsigned_value(), known->second);
+      }
+      oracle[key] = value;
+    }
+  };
+
+  matches_oracle(document.root());
+  set_randomly(document.root(), arena);
+  matches_oracle(document.root());
+  JsonDocument copy = document.deep_copy();
+  matches_oracle(copy.root());
+  set_randomly(copy.root(), copy.arena());
+  matches_oracle(copy.root());
+}
+
+// The snapshot shares the bytes of strings and keys that lie in the run's
+// input, and copies the rest into its own memory.
+TEST(JsonValue, CopySharesOnlyTheTextItIsToldTo) {
+  const std::string shared = "inside";
+  JsonDocument source;
+  Arena& arena = source.arena();
+  JsonValue& root = source.root() = JsonValue::make_object();
+  (void)root.set_member_adopting_key(arena, shared,
+                                     JsonValue::adopt_string(std::string_view(shared).substr(2)));
+  (void)root.set_member(arena, "outside", JsonValue::make_string(arena, "own"));
+
+  std::vector<std::byte> lent(4096);
+  JsonDocument copy = source.deep_copy(lent, shared);
+  ASSERT_TRUE(copy.root() == source.root());
+  const auto lies_in = [](std::string_view text, const void* begin, std::size_t size) {
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto from = reinterpret_cast<std::uintptr_t>(begin);
+    return at >= from && at + text.size() <= from + size;
+  };
+  const JsonValue* inside = copy.root().find_member("inside");
+  EXPECT_EQ(inside->string_text().data(), shared.data() + 2);
+  const JsonValue* outside = copy.root().find_member("outside");
+  EXPECT_TRUE(lies_in(outside->string_text(), lent.data(), lent.size()));
+  copy.root().object().for_each([&](std::string_view key, const JsonValue&) {
+    EXPECT_EQ(lies_in(key, shared.data(), shared.size()), key == "inside") << key;
+  });
+  EXPECT_GT(copy.arena().lent_bytes_used(), 0u);
+  EXPECT_LE(copy.arena().lent_bytes_used(), lent.size());
+}
+
 TEST(JsonValue, DeepCopyIsEqualAndIndependentBothWays) {
   JsonDocument source;
   Arena& arena = source.arena();
   JsonValue& root = source.root() = JsonValue::make_object();
   (void)root.set_member(arena, "m", JsonValue::make_number(JsonNumber::make_floating(-0.0)));
-  (void)root.set_member(arena, "u", JsonValue::make_number(JsonNumber::make_unsigned(
-                                        std::numeric_limits<std::uint64_t>::max())));
-  (void)root.set_member(arena, "i", JsonValue::make_number(JsonNumber::make_negative(
-                                        std::numeric_limits<std::int64_t>::min())));
+  (void)root.set_member(
+      arena, "u",
+      JsonValue::make_number(JsonNumber::make_unsigned(std::numeric_limits<std::uint64_t>::max())));
+  (void)root.set_member(
+      arena, "i",
+      JsonValue::make_number(JsonNumber::make_negative(std::numeric_limits<std::int64_t>::min())));
   JsonValue list = JsonValue::make_array();
   list.append(arena, JsonValue::make_string(arena, "x"));
   list.append(arena, JsonValue::make_object());

@@ -307,6 +307,31 @@ TEST(Writer, EscapesAndGrowthMatchPieceByPieceAppends) {
   }
 }
 
+// A buffer lent a room grows inside it while its capacity fits and then
+// moves to storage of its own with its content; its capacities are the same
+// as without a room.
+TEST(ByteBufferRoom, GrowsInPlaceThenMovesOutWhole) {
+  for (const std::size_t room_size : {0u, 100u, 128u, 1000u, 4096u, 70000u}) {
+    SCOPED_TRACE(room_size);
+    std::vector<std::byte> room(room_size);
+    ByteBuffer lent(room, 128);
+    ByteBuffer own(128);
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) {
+      const std::string piece = std::to_string(i * 7) + ",";
+      lent.append(piece);
+      own.append(piece);
+      expected += piece;
+      ASSERT_EQ(lent.capacity(), own.capacity());
+      const bool inside = !room.empty() && lent.data() == reinterpret_cast<char*>(room.data());
+      ASSERT_EQ(inside, room_size >= lent.capacity());
+    }
+    EXPECT_EQ(lent.view(), expected);
+    ByteBuffer moved = std::move(lent);
+    EXPECT_EQ(moved.view(), expected);
+  }
+}
+
 TEST(Writer, IntegerTexts) {
   const struct {
     JsonNumber number;

@@ -6,6 +6,7 @@
 // "create_directory C:\a" or "replace_file /c/.a.7.tmp /c/a.json", and any
 // call can be made to fail once with a chosen failure.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -34,6 +35,9 @@ class FakePlatform final : public platform::Platform {
   void set_environment(platform::EnvRead read) { environment_ = std::move(read); }
   void set_clock(std::int64_t clock) { clock_ = clock; }
   void set_process_id(std::uint32_t pid) { pid_ = pid; }
+  // Up to `bytes` of working memory for the run (none by default). Handing
+  // it out is not recorded as a call.
+  void set_working_memory(std::size_t bytes) { working_memory_.assign(bytes, std::byte{0xA5}); }
 
   // The file system. A root, and the empty text (the current directory),
   // are directories from the start.
@@ -66,6 +70,9 @@ class FakePlatform final : public platform::Platform {
                                         std::span<const std::byte> bytes) noexcept override;
   platform::Status replace_file(std::string_view from, std::string_view to) noexcept override;
   platform::Status delete_file(std::string_view path) noexcept override;
+  std::span<std::byte> working_memory(std::size_t size) noexcept override {
+    return std::span(working_memory_).first(std::min(size, working_memory_.size()));
+  }
 
  private:
   struct StdinReply {
@@ -92,6 +99,7 @@ class FakePlatform final : public platform::Platform {
   std::map<std::string, Entry> entries_;
   std::multimap<std::string, platform::FsFailure> failures_;
   std::vector<std::string> calls_;
+  std::vector<std::byte> working_memory_;
 };
 
 // Failures as the portable code sees them.

@@ -46,8 +46,7 @@ struct Capture {
 
 // The document and its identifier, when the input is an object with a string
 // `session_id`. The document's strings are views of `input`.
-std::optional<Capture> read_document(json::ByteBuffer& input,
-                                     std::span<std::byte> working_memory) {
+std::optional<Capture> read_document(json::ByteBuffer& input, std::span<std::byte> working_memory) {
   json::ParseResult parsed = json::parse_json_in_place(input.mutable_content(), working_memory);
   if (!parsed.ok()) return std::nullopt;
   const json::JsonValue* id = parsed.document().root().find_member("session_id");
@@ -78,8 +77,8 @@ void run_capture(platform::Platform& platform) {
   // document's place once the document is gone. Each part moves on to the
   // heap when it does not fit.
   const std::size_t text_room =
-      std::min(working_memory.size(), text_room_for(capture->document.arena().lent_bytes_used(),
-                                                    input.size()));
+      std::min(working_memory.size(),
+               text_room_for(capture->document.arena().lent_bytes_used(), input.size()));
   json::ByteBuffer snapshot_text;
   {
     json::JsonDocument snapshot =
