@@ -42,8 +42,12 @@ ByteBuffer read_standard_input(platform::Platform& platform) noexcept {
   std::size_t request_limit = first_request_limit;
   while (limit != 0) {
     if (input.free_space().empty()) {
+      // Room for at least one whole request, so that a small input takes
+      // the probe and one request, not a request per doubling; storage is
+      // only touched where bytes arrive.
       const std::size_t capacity = input.capacity();
-      const std::size_t grown = std::max(capacity * 2, capacity + probe_size);
+      const std::size_t grown =
+          std::max({capacity * 2, capacity + probe_size, input.size() + request_limit});
       // The limit bounds the storage too: the buffer never exceeds 1 MiB.
       if (!input.try_reserve(std::min(grown, input.size() + limit))) break;
     }

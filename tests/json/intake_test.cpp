@@ -49,7 +49,7 @@ TEST(ReadStandardInput, InterruptionsRepeatTheRequest) {
   fake.add_stdin_outcome(ReadOutcome::interrupted);
   fake.add_stdin("tail");
   EXPECT_EQ(read_standard_input(fake).view(), "0123456789abcdef0123456789abcdeftail");
-  EXPECT_EQ(request_sizes(fake), (std::vector<std::size_t>{32, 32, 32, 32, 28}));
+  EXPECT_EQ(request_sizes(fake), (std::vector<std::size_t>{32, 32, 8192, 8192, 8188}));
 }
 
 TEST(ReadStandardInput, AFailureKeepsTheBytesSoFar) {
@@ -60,9 +60,9 @@ TEST(ReadStandardInput, AFailureKeepsTheBytesSoFar) {
   EXPECT_EQ(read_standard_input(fake).view(), std::string(100, 'x'));
 }
 
-// Requests follow the buffer's doubling, cap at 8192 bytes at first and
-// double while they come back full; nothing is ever asked past the limit, and
-// the buffer ends at exactly the limit.
+// After the probe, requests ask for 8192 bytes and double while they come
+// back full, the buffer growing to hold each; nothing is ever asked past the
+// limit, and the buffer ends at exactly the limit.
 TEST(ReadStandardInput, StopsAtTheLimitWithoutAnotherRequest) {
   for (std::size_t extra : {std::size_t{0}, std::size_t{1}, std::size_t{5000}}) {
     SCOPED_TRACE(extra);
@@ -74,10 +74,16 @@ TEST(ReadStandardInput, StopsAtTheLimitWithoutAnotherRequest) {
     const ByteBuffer input = read_standard_input(fake);
     EXPECT_EQ(input.view(), std::string_view(offered).substr(0, input_limit));
     EXPECT_EQ(input.capacity(), input_limit);
-    EXPECT_EQ(request_sizes(fake),
-              (std::vector<std::size_t>{32, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384,
-                                        32768, 65536, 131072, 262144, 524288}));
+    EXPECT_EQ(request_sizes(fake), (std::vector<std::size_t>{32, 8192, 16384, 32768, 65536, 131072,
+                                                             262144, 524288, 8160}));
   }
+}
+
+TEST(ReadStandardInput, TwoKilobytesTakeTheProbeAndOneRequest) {
+  FakePlatform fake;
+  fake.add_stdin(std::string(2048, ' '));
+  EXPECT_EQ(read_standard_input(fake).view(), std::string(2048, ' '));
+  EXPECT_EQ(request_sizes(fake), (std::vector<std::size_t>{32, 8192, 6176}));
 }
 
 TEST(ReadStandardInput, ShortReadsStillFillTheInput) {
