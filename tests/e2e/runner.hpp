@@ -66,6 +66,8 @@ class ProgramRunner {
   ProgramRunner();
 
   [[nodiscard]] bool windows_paths() const { return windows_paths_; }
+  // True when a wrapper command, such as a Windows loader, starts the program.
+  [[nodiscard]] bool wrapped() const { return command_.size() > 1; }
 
   // A Linux directory as the program must be told it: /x/y, or Z:\x\y for
   // the Windows grammar.
