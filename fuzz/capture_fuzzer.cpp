@@ -61,9 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform.set_environment({platform::EnvOutcome::text, std::string(context_dir)});
   platform.set_clock(fixed_clock);
   platform.set_process_id(fixed_pid);
-  // Working memory from none to more than the run asks for, so that each of
-  // its parts in turn fits or moves on to the heap.
-  platform.set_working_memory(size == 0 ? 0 : (size * 2654435761u) % (5 * size + 65536));
+  // A large input moves into working memory, which here ranges from just
+  // the input's room to more than the run needs, so that each part of the
+  // run in turn fits or moves on to the heap.
+  if (size >= 65536) {
+    platform.set_working_memory(json::input_limit + (size * 2654435761u) % (5 * size));
+  }
 
   capture::run_capture(platform);
 

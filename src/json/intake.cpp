@@ -12,6 +12,7 @@ using platform::StdinRead;
 
 constexpr std::size_t probe_size = 32;
 constexpr std::size_t first_request_limit = 8192;
+constexpr std::size_t working_memory_threshold = 65536;
 
 // One request, made again while it is interrupted.
 StdinRead request(platform::Platform& platform, std::span<std::byte> destination) noexcept {
@@ -24,7 +25,8 @@ StdinRead request(platform::Platform& platform, std::span<std::byte> destination
 
 }  // namespace
 
-ByteBuffer read_standard_input(platform::Platform& platform) noexcept {
+ByteBuffer read_standard_input(platform::Platform& platform,
+                               std::span<std::byte>* working_memory) noexcept {
   ByteBuffer input;
   std::size_t limit = input_limit;
 
@@ -41,6 +43,17 @@ ByteBuffer read_standard_input(platform::Platform& platform) noexcept {
   // and a small one never gets a large buffer.
   std::size_t request_limit = first_request_limit;
   while (limit != 0) {
+    if (input.free_space().empty() && working_memory != nullptr && working_memory->empty() &&
+        input.size() >= working_memory_threshold) {
+      const std::span<std::byte> memory = platform.working_memory(working_memory_size);
+      if (memory.size() >= input_limit) {
+        // Its capacity fits the room, so neither step can fail.
+        ByteBuffer moved(memory.first(input_limit), input.capacity());
+        moved.append(input.data(), input.size());
+        input = std::move(moved);
+        *working_memory = memory;
+      }
+    }
     if (input.free_space().empty()) {
       // Room for at least one whole request, so that a small input takes
       // the probe and one request, not a request per doubling; storage is

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "json/intake.hpp"
 #include "support/fake_platform.hpp"
 
 namespace obrelix::capture {
@@ -130,7 +131,8 @@ TEST(RunCapture, SnapshotKeepsTheInputAndSetsIdentifierAndTime) {
 // change a byte of the snapshot, however much memory there is.
 TEST(RunCapture, SnapshotIsTheSameWhateverWorkingMemoryTheRunGets) {
   // Escapes to decode, a raw-text document, and numbers whose text grows
-  // ("1e5" becomes "100000.0"), so the snapshot outgrows the input.
+  // ("1e5" becomes "100000.0"), so the snapshot outgrows the input; large
+  // enough (over 64 KiB) to be moved into working memory.
   std::string large = R"({"session_id":"big","n":[)";
   for (int i = 0; i < 6000; ++i) large += i == 0 ? "1e5" : ",1e5";
   large += R"(],"o":{)";
@@ -153,9 +155,12 @@ TEST(RunCapture, SnapshotIsTheSameWhateverWorkingMemoryTheRunGets) {
     const std::vector<std::string> entries = reference.entries();
     ASSERT_EQ(entries.size(), 2u);
     const std::optional<std::string> expected = reference.file(entries[1]);
+    // Below the input's room (1 MiB) none is taken; above, the parts after
+    // the input fit one after the other.
+    constexpr std::size_t room = json::input_limit;
     for (const std::size_t memory :
-         {std::size_t{1}, std::size_t{100}, std::size_t{5000}, std::size_t{65536},
-          std::size_t{200000}, input.size() * 2, input.size() * 4 + 65536, std::size_t{16} << 20}) {
+         {std::size_t{100}, room - 1, room, room + 5000, room + 65536, room + 200000,
+          room + input.size() * 2, room + input.size() * 4 + 65536, std::size_t{16} << 20}) {
       SCOPED_TRACE(memory);
       FakePlatform fake;
       prepare(fake, input, text("/ctx"));

@@ -21,13 +21,6 @@ namespace {
 
 constexpr std::size_t snapshot_first_capacity = 128;
 
-// Memory for the run's values, asked of the platform once the input is in:
-// the document, its copy and the snapshot text each take about as much as
-// the input, and untouched bytes cost nothing.
-std::size_t working_memory_for(std::size_t input_size) {
-  return 4 * input_size + 65536;
-}
-
 // Room in the working memory for the snapshot text: the document's place,
 // and at least the capacity that the text of about the input's length (and
 // a little more) grows to, since the buffer doubles. A longer text moves to
@@ -60,9 +53,15 @@ std::optional<Capture> read_document(json::ByteBuffer& input, std::span<std::byt
 void run_capture(platform::Platform& platform) {
   // The input stays until the run ends: the document and the snapshot keep
   // their strings in it.
-  json::ByteBuffer input = json::read_standard_input(platform);
+  std::span<std::byte> input_and_working_memory;
+  json::ByteBuffer input = json::read_standard_input(platform, &input_and_working_memory);
+  // A large input sits at the start of the working memory; what the run
+  // builds goes after it. A small one gets no working memory: the heap
+  // serves it as well.
   const std::span<std::byte> working_memory =
-      platform.working_memory(working_memory_for(input.size()));
+      input_and_working_memory.empty()
+          ? input_and_working_memory
+          : input_and_working_memory.subspan((input.size() + 63) & ~std::size_t{63});
   std::optional<Capture> capture = read_document(input, working_memory);
   // Read on every run, whatever the input gave.
   const platform::EnvRead directory = platform.read_environment(context_dir_variable);
