@@ -117,6 +117,13 @@ class Platform {
     static_cast<void>(size);
     return {};
   }
+
+  // A hint that the run is about to fill `part` of its working memory: a
+  // platform may map those pages now, in one step, rather than one at a time
+  // as they are first written. The memory works the same without it.
+  virtual void prepare_working_memory(std::span<std::byte> part) noexcept {
+    static_cast<void>(part);
+  }
 };
 
 // The platform of the running process.

@@ -287,6 +287,21 @@ class PosixPlatform final : public Platform {
 #endif
     return {bytes + skip, size};
   }
+
+  void prepare_working_memory(std::span<std::byte> part) noexcept override {
+#if defined(MADV_POPULATE_WRITE)
+    if (part.empty()) return;
+    // Whole pages around the part; they all lie inside the mapping, which
+    // starts on a page and runs a large page past the memory handed out.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(part.data()) & ~(page - 1);
+    const auto end =
+        (reinterpret_cast<std::uintptr_t>(part.data()) + part.size() + page - 1) & ~(page - 1);
+    static_cast<void>(::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE));
+#else
+    static_cast<void>(part);
+#endif
+  }
 };
 
 }  // namespace

@@ -78,10 +78,14 @@ void run_capture(platform::Platform& platform) {
   const std::size_t text_room =
       std::min(working_memory.size(),
                text_room_for(capture->document.arena().lent_bytes_used(), input.size()));
+  // The copy takes what the document took, and a little for the two members
+  // set on it.
+  const std::span<std::byte> copy_memory = working_memory.subspan(text_room);
+  platform.prepare_working_memory(copy_memory.first(
+      std::min(copy_memory.size(), capture->document.arena().lent_bytes_used() + 4096)));
   json::ByteBuffer snapshot_text;
   {
-    json::JsonDocument snapshot =
-        capture->document.deep_copy(working_memory.subspan(text_room), input.view());
+    json::JsonDocument snapshot = capture->document.deep_copy(copy_memory, input.view());
     capture->document = json::JsonDocument{};  // its memory is the snapshot text's room
     snapshot_text = json::ByteBuffer(working_memory.first(text_room), snapshot_first_capacity);
     json::Arena& arena = snapshot.arena();
