@@ -57,12 +57,19 @@ class PosixPlatformTest : public ::testing::Test {
 };
 
 // Working memory comes only for requests large enough to need it, whole
-// and writable from its first byte to its last.
+// and writable from its first byte to its last, before and after a part of
+// it is prepared.
 TEST_F(PosixPlatformTest, WorkingMemoryIsGivenForLargeRequestsOnly) {
   EXPECT_TRUE(platform_.working_memory(64 * 1024).empty());
   for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{3} << 20) + 12345}) {
     const std::span<std::byte> memory = platform_.working_memory(size);
     ASSERT_EQ(memory.size(), size);
+    // Preparing a part that starts and ends inside pages maps them all and
+    // changes nothing written before.
+    memory[4100] = std::byte{0x11};
+    platform_.prepare_working_memory(memory.subspan(4100, 70001));
+    platform_.prepare_working_memory({});
+    EXPECT_EQ(memory[4100], std::byte{0x11});
     std::memset(memory.data(), 0x5A, memory.size());
     EXPECT_EQ(memory.back(), std::byte{0x5A});
   }
