@@ -750,12 +750,12 @@ value_done:
 }
 
 ParseResult parse_into(std::span<char> input, JsonDocument document) {
-  // Room for as many pending values as the input can hold (an element takes
-  // at least two bytes, a member five), up to 1 MiB each, so the stacks
-  // seldom grow by copying; only the part in use is ever touched.
+  // Room for the pending values of a typical document of this size, up to
+  // 1 MiB each, so the stacks seldom grow by copying; only the part in use is
+  // ever touched, and a small input takes no more than a page or two.
   PendingStacks pending;
-  pending.elements.reserve(std::min<std::size_t>(input.size() / 2 + 1, 1 << 16));
-  pending.members.reserve(std::min<std::size_t>(input.size() / 5 + 1, 1 << 15));
+  pending.elements.reserve(std::min<std::size_t>(input.size() / 16 + 16, 1 << 16));
+  pending.members.reserve(std::min<std::size_t>(input.size() / 32 + 16, 1 << 15));
   Reader reader(input, document.arena(), pending);
   JsonValue root;
   if (!reader.read_document(root)) return ParseResult(reader.error());
