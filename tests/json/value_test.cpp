@@ -83,23 +83,29 @@ TEST(JsonValue, MembersWalkInUnsignedByteOrder) {
             (std::vector<std::string>{"", "0", "B", "_", "a", "aa", "b", "z", "\xc3\xa9"}));
 }
 
-TEST(JsonValue, TreeStaysOrderedAndFindableUnderRandomSetting) {
-  Arena arena;
-  JsonValue object = JsonValue::make_object();
-  std::mt19937_64 random(7);
-  std::map<std::string, std::uint64_t> oracle;
-  for (int i = 0; i < 20000; ++i) {
-    std::string key = std::to_string(random() % 5000);
+// Members with random keys below `key_range` and random unsigned values, set
+// one by one on `object` and on the model `oracle` alike; each setting must
+// hand back exactly what the model held.
+using Oracle = std::map<std::string, std::uint64_t>;
+
+void set_randomly(JsonValue& object, Arena& arena, Oracle& oracle, std::mt19937_64& random,
+                  int count, std::uint64_t key_range) {
+  for (int i = 0; i < count; ++i) {
+    const std::string key = std::to_string(random() % key_range);
     const std::uint64_t value = random();
-    const bool existed = oracle.contains(key);
+    const auto known = oracle.find(key);
     auto old =
         object.set_member(arena, key, JsonValue::make_number(JsonNumber::make_unsigned(value)));
-    ASSERT_EQ(old.has_value(), existed);
-    if (existed) {
-      ASSERT_EQ(old->number().unsigned_value(), oracle[key]);
+    ASSERT_EQ(old.has_value(), known != oracle.end());
+    if (old.has_value()) {
+      ASSERT_EQ(old->number().unsigned_value(), known->second);
     }
     oracle[key] = value;
   }
+}
+
+// `object` walks and looks up exactly as the model does.
+void expect_matches(const JsonValue& object, const Oracle& oracle) {
   ASSERT_EQ(object.object().size(), oracle.size());
   auto expected = oracle.begin();
   object.object().for_each([&](std::string_view key, const JsonValue& value) {
@@ -110,6 +116,16 @@ TEST(JsonValue, TreeStaysOrderedAndFindableUnderRandomSetting) {
   for (const auto& [key, value] : oracle) {
     ASSERT_EQ(object.find_member(key)->number().unsigned_value(), value);
   }
+  EXPECT_EQ(object.find_member("absent"), nullptr);
+}
+
+TEST(JsonValue, TreeStaysOrderedAndFindableUnderRandomSetting) {
+  Arena arena;
+  JsonValue object = JsonValue::make_object();
+  std::mt19937_64 random(7);
+  Oracle oracle;
+  ASSERT_NO_FATAL_FAILURE(set_randomly(object, arena, oracle, random, 20000, 5000));
+  expect_matches(object, oracle);
 }
 
 // The reader and copies build an object whole; setting afterwards adds
@@ -119,7 +135,7 @@ TEST(JsonValue, BuiltMembersAndLaterOnesActAsOneOrderedMap) {
   JsonDocument document;
   Arena& arena = document.arena();
   std::mt19937_64 random(11);
-  std::map<std::string, std::uint64_t> oracle;
+  Oracle oracle;
   std::vector<JsonMember> members;
   for (int i = 0; i < 3000; ++i) {
     const std::string key = std::to_string(random() % 4000);
@@ -132,41 +148,13 @@ TEST(JsonValue, BuiltMembersAndLaterOnesActAsOneOrderedMap) {
   }
   document.root() = JsonValue::make_object(arena, members);
 
-  const auto matches_oracle = [&](const JsonValue& object) {
-    ASSERT_EQ(object.object().size(), oracle.size());
-    auto expected = oracle.begin();
-    object.object().for_each([&](std::string_view key, const JsonValue& value) {
-      ASSERT_EQ(key, expected->first);
-      ASSERT_EQ(value.number().unsigned_value(), expected->second);
-      ++expected;
-    });
-    for (const auto& [key, value] : oracle) {
-      ASSERT_EQ(object.find_member(key)->number().unsigned_value(), value);
-    }
-    EXPECT_EQ(object.find_member("absent"), nullptr);
-  };
-  const auto set_randomly = [&](JsonValue& object, Arena& into) {
-    for (int i = 0; i < 3000; ++i) {
-      const std::string key = std::to_string(random() % 6000);
-      const std::uint64_t value = random();
-      const auto known = oracle.find(key);
-      auto old =
-          object.set_member(into, key, JsonValue::make_number(JsonNumber::make_unsigned(value)));
-      ASSERT_EQ(old.has_value(), known != oracle.end());
-      if (old.has_value()) {
-        ASSERT_EQ(old->number().unsigned_value(), known->second);
-      }
-      oracle[key] = value;
-    }
-  };
-
-  matches_oracle(document.root());
-  set_randomly(document.root(), arena);
-  matches_oracle(document.root());
+  ASSERT_NO_FATAL_FAILURE(expect_matches(document.root(), oracle));
+  ASSERT_NO_FATAL_FAILURE(set_randomly(document.root(), arena, oracle, random, 3000, 6000));
+  ASSERT_NO_FATAL_FAILURE(expect_matches(document.root(), oracle));
   JsonDocument copy = document.deep_copy();
-  matches_oracle(copy.root());
-  set_randomly(copy.root(), copy.arena());
-  matches_oracle(copy.root());
+  ASSERT_NO_FATAL_FAILURE(expect_matches(copy.root(), oracle));
+  ASSERT_NO_FATAL_FAILURE(set_randomly(copy.root(), copy.arena(), oracle, random, 3000, 6000));
+  expect_matches(copy.root(), oracle);
 }
 
 // The snapshot shares the bytes of strings and keys that lie in the run's
