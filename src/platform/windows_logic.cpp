@@ -93,21 +93,7 @@ std::optional<std::string> utf16_to_utf8(std::u16string_view units) {
       code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
       ++i;
     }
-    if (code < 0x80) {
-      text.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      text.push_back(static_cast<char>(0xC0 | (code >> 6)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-      text.push_back(static_cast<char>(0xE0 | (code >> 12)));
-      text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-      text.push_back(static_cast<char>(0xF0 | (code >> 18)));
-      text.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-      text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
+    append_utf8(text, code);
   }
   return text;
 }
@@ -650,6 +636,24 @@ Status WindowsPlatform::delete_file(std::string_view path) noexcept {
     return Status::success();
   }
   return windows_failure(first_error);
+}
+
+void append_utf8(std::string& text, char32_t code) {
+  if (code < 0x80) {
+    text.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    text.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    text.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    text.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    text.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
 }
 
 }  // namespace obrelix::platform

@@ -11,12 +11,16 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "platform/platform.hpp"
 #include "platform/win32_api.hpp"
 
 namespace obrelix::platform {
+
+// Appends the UTF-8 form of `code`, a Unicode scalar value.
+void append_utf8(std::string& text, char32_t code);
 
 // NUL-terminated UTF-16 for one Windows call.
 class OsPath {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/windows_logic.hpp"
+
 namespace obrelix::testing {
 namespace {
 
@@ -183,21 +185,7 @@ int FakeWin32::wide_char_to_multi_byte(std::uint32_t code_page, std::uint32_t fl
       }
       code = 0xFFFD;
     }
-    if (code < 0x80) {
-      text.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      text.push_back(static_cast<char>(0xC0 | (code >> 6)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-      text.push_back(static_cast<char>(0xE0 | (code >> 12)));
-      text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-      text.push_back(static_cast<char>(0xF0 | (code >> 18)));
-      text.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-      text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
+    platform::append_utf8(text, code);
   }
   if (code_page != win32::cp_utf8 || text.size() > static_cast<std::size_t>(byte_capacity)) {
     last_error_ = win32::error_insufficient_buffer;

@@ -75,14 +75,14 @@ void run_capture(platform::Platform& platform) {
   // after it, leaving room before it for the snapshot text, which takes the
   // document's place once the document is gone. Each part moves on to the
   // heap when it does not fit.
+  const std::size_t document_used = capture->document.arena().lent_bytes_used();
   const std::size_t text_room =
-      std::min(working_memory.size(),
-               text_room_for(capture->document.arena().lent_bytes_used(), input.size()));
+      std::min(working_memory.size(), text_room_for(document_used, input.size()));
   // The copy takes what the document took, and a little for the two members
   // set on it.
   const std::span<std::byte> copy_memory = working_memory.subspan(text_room);
-  platform.prepare_working_memory(copy_memory.first(
-      std::min(copy_memory.size(), capture->document.arena().lent_bytes_used() + 4096)));
+  platform.prepare_working_memory(
+      copy_memory.first(std::min(copy_memory.size(), document_used + 4096)));
   json::ByteBuffer snapshot_text;
   {
     json::JsonDocument snapshot = capture->document.deep_copy(copy_memory, input.view());
